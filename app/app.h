@@ -1,0 +1,31 @@
+// The search application: start-up, main loop and the timers it runs.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+namespace app {
+
+// Gadget numbers of the main window's gadgets.
+constexpr int32_t kWebGadget = 1;
+
+// Timer identifiers on the main window.
+constexpr UINT_PTR kBannerTimer = 1;
+constexpr UINT_PTR kResizeTimer = 2;
+
+// The window that owns the shortcuts and the timers.
+HWND MainWindow();
+void SetMainWindow(HWND window);
+
+// Runs every 10 ms: when the main window's outer size changed since the last
+// resize, gives the web gadget that size less 35 by 100, keeping its position.
+void CALLBACK ResizeTimer(HWND, UINT, UINT_PTR, DWORD);
+
+// Start-up: the main window, its shortcuts and timers.
+HWND StartUp();
+// Pumps events until the window is asked to close, then kills both timers;
+// returns the process exit status.
+int RunMainLoop(HWND mainWindow);
+
+}  // namespace app

@@ -1,0 +1,215 @@
+// The event pump: takes messages from the queue, translates shortcuts,
+// dispatches, and hands out one recorded event per call.
+#include "gadgets/events/event_state.h"
+#include "gadgets/gadgets.h"
+
+#include <vector>
+
+namespace gadgets {
+
+namespace {
+
+struct TranslationEntry {
+    HACCEL table;
+    HWND window;
+};
+
+MSG message{};
+// Starts with one empty entry; entries are never removed.
+std::vector<TranslationEntry> translations{{nullptr, nullptr}};
+bool translationActive = false;
+
+HWND RootOf(HWND window) {
+    HWND root = window;
+    while (HWND parent = GetParent(root)) root = parent;
+    return root;
+}
+
+// Where the message's window, or the top of its parent chain, owns a table.
+// The last matching entry wins.
+bool TranslateShortcut(MSG& queued) {
+    HWND target = nullptr;
+    HACCEL table = nullptr;
+    HWND root = RootOf(queued.hwnd);
+    for (const TranslationEntry& entry : translations) {
+        if (entry.window == queued.hwnd) {
+            target = queued.hwnd;
+            table = entry.table;
+        } else if (entry.window == root) {
+            target = root;
+            table = entry.table;
+        }
+    }
+    return target != nullptr && table != nullptr && TranslateAcceleratorA(target, table, &queued);
+}
+
+int32_t Property(HWND window, const char* name) {
+    return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
+}
+
+void DecodeMouse(EventRecord& event, const StackEntry& entry) {
+    event.window = entry.window;
+    event.key = static_cast<int32_t>(entry.wParam);
+    event.mouseX = LOWORD(entry.lParam);
+    event.mouseY = HIWORD(entry.lParam);
+}
+
+int32_t DecodeCommand(EventRecord& event, const StackEntry& entry) {
+    HWND sender = reinterpret_cast<HWND>(entry.lParam);
+    if (sender == nullptr) {  // a menu item or a shortcut
+        event.number = LOWORD(entry.wParam);
+        event.window = entry.window;
+        return 1026;
+    }
+    event.window = sender;
+    int32_t kind = GADGETCLASS(sender);
+    if (GetFocus() != sender && Property(entry.window, "WM_NOTIFY_Event") != 1 && kind != 16 &&
+        kind != 15) {
+        return 0;
+    }
+    event.number = LOWORD(entry.wParam);
+    event.toolbarNumber = event.number;
+    SetPropA(entry.window, "WM_NOTIFY_Event", nullptr);
+    return 1025;
+}
+
+int32_t DecodeNotification(EventRecord& event, const StackEntry& entry) {
+    event.notificationFlag = 0;
+    event.toolbarNumber = -1;
+    HWND gadget = GadgetID(LOWORD(entry.wParam));
+    int32_t kind = GADGETCLASS(gadget);
+    bool reports = kind == 9 || kind == 10 || kind == 16 || kind == 7;
+    // A gadget whose companion window is an up-down control reports as well.
+    HWND companion = static_cast<HWND>(GetPropA(gadget, "addparam60000"));
+    if (GADGETCLASS(companion) == 14) reports = true;
+    if (!reports) return 0;
+    event.window = reinterpret_cast<HWND>(entry.lParam);
+    event.number = LOWORD(entry.wParam);
+    return 1025;
+}
+
+int32_t DecodeChildClick(EventRecord& event, const StackEntry& entry) {
+    UINT button = LOWORD(entry.wParam);
+    if (event.notificationFlag != 0) return 0;
+    if (button != WM_LBUTTONDOWN && button != WM_RBUTTONDOWN && button != WM_MBUTTONDOWN) return 0;
+    if (Property(entry.window, "eventmousebutton") == 1) {
+        SetPropA(entry.window, "eventmousebutton", nullptr);  // swallows exactly one click
+        return 0;
+    }
+    event.mouseX = LOWORD(entry.lParam);
+    event.mouseY = HIWORD(entry.lParam);
+    return Property(entry.window, "panelevent") != 1 ? static_cast<int32_t>(button) : 0;
+}
+
+int32_t Decode(EventRecord& event, const StackEntry& entry) {
+    switch (entry.message) {
+        case WM_CLOSE:
+        case WM_SIZE:
+            event.window = entry.window;
+            return static_cast<int32_t>(entry.message);
+        case WM_COMMAND:
+            return DecodeCommand(event, entry);
+        case WM_KEYDOWN:
+            event.window = entry.window;
+            event.key = LOWORD(entry.wParam);
+            return WM_KEYDOWN;
+        case WM_KEYUP:
+            event.window = entry.window;
+            event.number = LOWORD(entry.wParam);
+            return WM_KEYUP;
+        case WM_MOUSEMOVE:
+        case WM_MOUSEWHEEL:
+            DecodeMouse(event, entry);
+            return static_cast<int32_t>(entry.message);
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            if (Property(entry.window, "panelevent") == 1) return 0;
+            DecodeMouse(event, entry);
+            // lParam -1 marks a press passed on through message 1029.
+            event.number = entry.lParam == -1 ? static_cast<int32_t>(entry.wParam) : 0;
+            return static_cast<int32_t>(entry.message);
+        case WM_LBUTTONUP:
+        case WM_RBUTTONUP:
+        case WM_MBUTTONUP:
+            if (Property(entry.window, "panelevent") == 1) return 0;
+            DecodeMouse(event, entry);
+            return static_cast<int32_t>(entry.message);
+        case WM_HSCROLL:
+        case WM_VSCROLL:
+            event.number = LOWORD(entry.wParam);
+            event.window = reinterpret_cast<HWND>(entry.lParam);
+            return static_cast<int32_t>(entry.message);
+        case WM_TIMER:
+            event.window = entry.window;
+            event.number = static_cast<int32_t>(entry.wParam);
+            return WM_TIMER;
+        case WM_ACTIVATE:
+            if (LOWORD(entry.wParam) != WA_CLICKACTIVE) return 0;
+            event.window = entry.window;
+            return WM_ACTIVATE;
+        case WM_NOTIFY:
+            return DecodeNotification(event, entry);
+        case WM_PARENTNOTIFY:
+            return DecodeChildClick(event, entry);
+        case WM_VKEYTOITEM:
+            event.key = LOWORD(entry.wParam);
+            event.number = ID_In_Number(reinterpret_cast<HWND>(entry.lParam));
+            return 1025;
+        default:  // WM_PAINT and the messages reported under their own number
+            return static_cast<int32_t>(entry.message);
+    }
+}
+
+}  // namespace
+
+void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
+    translationActive = true;
+    for (TranslationEntry& entry : translations) {
+        if (entry.window == window) {
+            entry.table = table;
+            return;
+        }
+    }
+    if (translations.front().window == nullptr) {
+        translations.front() = TranslationEntry{table, window};
+    } else {
+        translations.push_back(TranslationEntry{table, window});
+    }
+}
+
+int32_t WINDOWEVENT() {
+    EventRecord& event = Event();
+    event.code = 0;
+    event.window = nullptr;
+    event.number = 0;
+    event.mouseX = 0;
+    event.mouseY = 0;
+
+    while (EventStackCount() == 0) {
+        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return 0;
+        if (!translationActive || !TranslateShortcut(message)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        if (MessageHook hook = ActiveMessageHook()) {
+            hook(message.hwnd, message.message, message.wParam, message.lParam, message.time,
+                 message.pt.x, message.pt.y);
+        }
+    }
+
+    StackEntry entry{};
+    PopEvent(entry);
+    event.wParam = static_cast<int32_t>(entry.wParam);
+    event.lParam = static_cast<int32_t>(entry.lParam);
+    event.code = Decode(event, entry);
+    if (event.code != 0) UpdateWindow(entry.window);
+    return event.code;
+}
+
+int32_t WAITEVENT() {
+    WaitMessage();
+    return WINDOWEVENT();
+}
+
+}  // namespace gadgets

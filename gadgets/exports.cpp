@@ -1,0 +1,95 @@
+// The library's exported face: each function under its decorated stdcall name
+// (Name@N, N = 4 bytes a argument), a one-line adapter over the C++ face.
+// Strings arrive zero-terminated; a string result leaves as a malloc'ed
+// zero-terminated block that the caller frees with free().
+#include "gadgets/gadgets.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#define EXPORT extern "C" __declspec(dllexport)
+
+namespace {
+
+std::string Text(const char* text) { return text != nullptr ? std::string(text) : std::string(); }
+
+char* NewBlock(const std::string& text) {
+    auto* block = static_cast<char*>(std::malloc(text.size() + 1));
+    if (block == nullptr) return nullptr;
+    std::memcpy(block, text.data(), text.size());
+    block[text.size()] = '\0';
+    return block;
+}
+
+}  // namespace
+
+// Registry lists
+EXPORT int32_t __stdcall ADDIN9999(int32_t number, HWND handle) { return gadgets::ADDIN9999(number, handle); }
+EXPORT HWND __stdcall GadgetID(int32_t number) { return gadgets::GadgetID(number); }
+EXPORT int32_t __stdcall ID_In_Number(HWND handle) { return gadgets::ID_In_Number(handle); }
+EXPORT int32_t __stdcall UseGadgetList(HWND handle) { return gadgets::UseGadgetList(handle); }
+EXPORT HWND __stdcall GETGURRENTAL() { return gadgets::GETGURRENTAL(); }
+EXPORT int32_t __stdcall ColorAdd(HWND handle, uint32_t first, uint32_t second) { return gadgets::ColorAdd(handle, first, second); }
+EXPORT int32_t __stdcall FREEGADGET(int32_t number) { return gadgets::FREEGADGET(number); }
+
+// Top-level windows
+EXPORT HWND __stdcall OpenWindow(const char* title, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t style, uint32_t exStyle) {
+    return gadgets::OpenWindow(Text(title), x, y, width, height, style, exStyle);
+}
+EXPORT int32_t __stdcall CENTERWINDOW(HWND window) { return gadgets::CENTERWINDOW(window); }
+EXPORT int32_t __stdcall RESIZEWINDOW(HWND window, int32_t x, int32_t y, int32_t width, int32_t height) { return gadgets::RESIZEWINDOW(window, x, y, width, height); }
+
+// Geometry and class identification
+EXPORT int32_t __stdcall GADGETX(int32_t number) { return gadgets::GADGETX(number); }
+EXPORT int32_t __stdcall GADGETY(int32_t number) { return gadgets::GADGETY(number); }
+EXPORT int32_t __stdcall GADGETWIDTH(int32_t number) { return gadgets::GADGETWIDTH(number); }
+EXPORT int32_t __stdcall GADGETHEIGHT(int32_t number) { return gadgets::GADGETHEIGHT(number); }
+EXPORT int32_t __stdcall RESIZEGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) { return gadgets::RESIZEGADGET(number, x, y, width, height); }
+EXPORT char* __stdcall GETCLASSNAME_(HWND window) { return NewBlock(gadgets::GETCLASSNAME_(window)); }
+EXPORT int32_t __stdcall GADGETCLASS(HWND window) { return gadgets::GADGETCLASS(window); }
+
+// Colours
+EXPORT int32_t __stdcall GetGadgetColor(intptr_t numberOrHandle, int32_t type) { return gadgets::GetGadgetColor(numberOrHandle, type); }
+EXPORT int32_t __stdcall COOLOOR(uint32_t background, uint32_t textColour) { return gadgets::COOLOOR(background, textColour); }
+
+// Event record accessors
+EXPORT int32_t __stdcall EVENTNUMBER() { return gadgets::EVENTNUMBER(); }
+EXPORT int32_t __stdcall EVENTNUMBERTOOLBAR() { return gadgets::EVENTNUMBERTOOLBAR(); }
+EXPORT int32_t __stdcall EVENTNUMBERLISTVIEW() { return gadgets::EVENTNUMBERLISTVIEW(); }
+EXPORT int32_t __stdcall MOUSEX() { return gadgets::MOUSEX(); }
+EXPORT int32_t __stdcall MOUSEY() { return gadgets::MOUSEY(); }
+EXPORT int32_t __stdcall SIZEX() { return gadgets::SIZEX(); }
+EXPORT int32_t __stdcall SIZEY() { return gadgets::SIZEY(); }
+EXPORT HWND __stdcall EVENTHWND() { return gadgets::EVENTHWND(); }
+EXPORT int32_t __stdcall EVENTKEY() { return gadgets::EVENTKEY(); }
+EXPORT int32_t __stdcall EVENTWPARAM() { return gadgets::EVENTWPARAM(); }
+EXPORT int32_t __stdcall EVENTLPARAM() { return gadgets::EVENTLPARAM(); }
+EXPORT int32_t __stdcall GETSUBITEMLISTVIEW() { return gadgets::GETSUBITEMLISTVIEW(); }
+EXPORT int32_t __stdcall GETITEMLISTVIEW() { return gadgets::GETITEMLISTVIEW(); }
+EXPORT int32_t __stdcall GETCOLUMNLISTVIEW() { return gadgets::GETCOLUMNLISTVIEW(); }
+EXPORT int32_t __stdcall FLAGKEYLISTVIEW() { return gadgets::FLAGKEYLISTVIEW(); }
+EXPORT int32_t __stdcall GETITEMTREEVIEW() { return gadgets::GETITEMTREEVIEW(); }
+EXPORT int32_t __stdcall EVENTNUMBERTREEVIEW() { return gadgets::EVENTNUMBERTREEVIEW(); }
+EXPORT int32_t __stdcall ERR_(int32_t flag) { return gadgets::ERR_(flag); }
+EXPORT void __stdcall SETPAGESTEPSCROLLBAR(int32_t step) { gadgets::SETPAGESTEPSCROLLBAR(step); }
+
+// Window procedure and hooks
+EXPORT LRESULT __stdcall FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam) { return gadgets::FBGUIWINPROC(window, message, wParam, lParam); }
+EXPORT int32_t __stdcall SETWINDOWCALLBACK(void* routine, int32_t kind) { return gadgets::SETWINDOWCALLBACK(routine, kind); }
+EXPORT int32_t __stdcall FREECALLBACK(int32_t kind) { return gadgets::FREECALLBACK(kind); }
+
+// Event pump
+EXPORT int32_t __stdcall WINDOWEVENT() { return gadgets::WINDOWEVENT(); }
+EXPORT int32_t __stdcall WAITEVENT() { return gadgets::WAITEVENT(); }
+
+// Keyboard shortcuts
+EXPORT HACCEL __stdcall ADDKEYBOARDSHORTCUT(HWND window, int32_t flags, int32_t key, int32_t command) { return gadgets::ADDKEYBOARDSHORTCUT(window, flags, key, command); }
+EXPORT int32_t __stdcall DELETEALLKEYBOARDSHORTCUT(HWND window) { return gadgets::DELETEALLKEYBOARDSHORTCUT(window); }
+
+// Text
+EXPORT char* __stdcall TRIMA(const char* text, const char* set) { return NewBlock(gadgets::TRIMA(Text(text), Text(set))); }
+EXPORT char* __stdcall LTRIMA(const char* text, const char* set) { return NewBlock(gadgets::LTRIMA(Text(text), Text(set))); }
+EXPORT char* __stdcall RTRIMA(const char* text, const char* set) { return NewBlock(gadgets::RTRIMA(Text(text), Text(set))); }
+EXPORT char* __stdcall PEEKS(const void* address, int32_t count) { return NewBlock(gadgets::PEEKS(address, count)); }
+EXPORT wchar_t* __stdcall ASCIITOUTF(const char* text) { return gadgets::ASCIITOUTF(Text(text)); }
+EXPORT char* __stdcall UTFTOASCII(const wchar_t* wide) { return NewBlock(gadgets::UTFTOASCII(wide)); }

@@ -1,0 +1,91 @@
+// The gadget library: windows, gadgets, events, shortcuts and text, as flat functions.
+//
+// This is the C++ face used by the application and the tests. The executable
+// exports the same functions under their decorated stdcall names (exports.cpp).
+// Strings are ANSI (the process code page) in std::string; wide strings are UTF-16.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+namespace gadgets {
+
+// The keep value: a coordinate of 999999 leaves that coordinate as it is.
+constexpr int32_t kKeep = 999999;
+
+// ---- Registry lists and gadget table -------------------------------------
+int32_t ADDIN9999(int32_t number, HWND handle);
+HWND GadgetID(int32_t number);
+int32_t ID_In_Number(HWND handle);
+int32_t UseGadgetList(HWND handle);
+HWND GETGURRENTAL();
+int32_t ColorAdd(HWND handle, uint32_t firstColour, uint32_t secondColour);
+int32_t FREEGADGET(int32_t number);
+
+// ---- Top-level windows ----------------------------------------------------
+HWND OpenWindow(std::string title, int32_t x, int32_t y, int32_t width, int32_t height,
+                uint32_t style, uint32_t exStyle);
+int32_t CENTERWINDOW(HWND window);
+int32_t RESIZEWINDOW(HWND window, int32_t x, int32_t y, int32_t width, int32_t height);
+
+// ---- Geometry and class identification ------------------------------------
+int32_t GADGETX(int32_t number);
+int32_t GADGETY(int32_t number);
+int32_t GADGETWIDTH(int32_t number);
+int32_t GADGETHEIGHT(int32_t number);
+int32_t RESIZEGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height);
+std::string GETCLASSNAME_(HWND window);
+int32_t GADGETCLASS(HWND window);
+
+// ---- Colours (the part the window procedure paints with) -----------------
+int32_t GetGadgetColor(intptr_t numberOrHandle, int32_t type);
+int32_t COOLOOR(uint32_t background, uint32_t textColour);
+
+// ---- Event record accessors -------------------------------------------------
+int32_t EVENTNUMBER();
+int32_t EVENTNUMBERTOOLBAR();
+int32_t EVENTNUMBERLISTVIEW();
+int32_t MOUSEX();
+int32_t MOUSEY();
+int32_t SIZEX();
+int32_t SIZEY();
+HWND EVENTHWND();
+int32_t EVENTKEY();
+int32_t EVENTWPARAM();
+int32_t EVENTLPARAM();
+int32_t GETSUBITEMLISTVIEW();
+int32_t GETITEMLISTVIEW();
+int32_t GETCOLUMNLISTVIEW();
+int32_t FLAGKEYLISTVIEW();
+int32_t GETITEMTREEVIEW();
+int32_t EVENTNUMBERTREEVIEW();
+int32_t ERR_(int32_t flag);
+void SETPAGESTEPSCROLLBAR(int32_t step);
+
+// ---- Window procedure and hooks --------------------------------------------
+using WindowProcHook = LRESULT(__stdcall*)(HWND, UINT, WPARAM, LPARAM);
+using MessageHook = void(__stdcall*)(HWND, UINT, WPARAM, LPARAM, DWORD time, LONG x, LONG y);
+
+LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+int32_t SETWINDOWCALLBACK(void* routine, int32_t kind);
+int32_t FREECALLBACK(int32_t kind);
+
+// ---- Event pump -------------------------------------------------------------
+int32_t WINDOWEVENT();
+int32_t WAITEVENT();
+
+// ---- Keyboard shortcuts ---------------------------------------------------
+HACCEL ADDKEYBOARDSHORTCUT(HWND window, int32_t flags, int32_t key, int32_t command);
+int32_t DELETEALLKEYBOARDSHORTCUT(HWND window);
+
+// ---- Text ---------------------------------------------------------------------
+std::string TRIMA(std::string text, std::string set);
+std::string LTRIMA(std::string text, std::string set);
+std::string RTRIMA(std::string text, std::string set);
+std::string PEEKS(const void* address, int32_t count);
+wchar_t* ASCIITOUTF(std::string text);
+std::string UTFTOASCII(const wchar_t* wide);
+
+}  // namespace gadgets

@@ -1,0 +1,89 @@
+// Gadget position and size, and the kind of a window told by its class name.
+#include "gadgets/gadgets.h"
+
+#include <commctrl.h>
+
+namespace gadgets {
+
+namespace {
+
+// The gadget's window rectangle in screen coordinates; zero when it has none.
+RECT GadgetRect(int32_t number) {
+    RECT rect{};
+    if (!GetWindowRect(GadgetID(number), &rect)) rect = RECT{};
+    return rect;
+}
+
+POINT GadgetCorner(int32_t number) {
+    HWND window = GadgetID(number);
+    RECT rect = GadgetRect(number);
+    POINT corner{rect.left, rect.top};
+    ScreenToClient(GetParent(window), &corner);
+    return corner;
+}
+
+struct KindByName {
+    const char* className;
+    int32_t kind;
+};
+
+// Compared in this order, exactly and case-sensitively; the first match decides.
+constexpr KindByName kKinds[] = {
+    {"ComboBox", 3},           {"ComboLBox", 13},          {"ListBox", 2},
+    {"SysTabControl32", 4},    {"msctls_trackbar32", 7},   {"ScrollBar", 5},
+    {"msctls_progress32", 8},  {"SysDateTimePick32", 9},   {"SysMonthCal32", 10},
+    {"msctls_updown32", 14},   {"ToolbarWindow32", 15},    {"Static", 16},
+    {"SysListView32", 6},
+};
+
+}  // namespace
+
+int32_t GADGETX(int32_t number) { return GadgetCorner(number).x; }
+
+int32_t GADGETY(int32_t number) { return GadgetCorner(number).y; }
+
+int32_t GADGETWIDTH(int32_t number) {
+    RECT rect = GadgetRect(number);
+    return rect.right - rect.left;
+}
+
+int32_t GADGETHEIGHT(int32_t number) {
+    RECT rect = GadgetRect(number);
+    return rect.bottom - rect.top;
+}
+
+int32_t RESIZEGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height) {
+    if (x == kKeep) x = GADGETX(number);
+    if (y == kKeep) y = GADGETY(number);
+    if (width == kKeep) width = GADGETWIDTH(number);
+    if (height == kKeep) height = GADGETHEIGHT(number);
+    HWND window = GadgetID(number);
+    BOOL moved = MoveWindow(window, x, y, width, height, TRUE);
+
+    // A tab control carries the panel that shows its page: fit it below the tabs.
+    if (GETCLASSNAME_(window) == "SysTabControl32") {
+        RECT item{};
+        SendMessageA(window, TCM_GETITEMRECT,
+                     reinterpret_cast<WPARAM>(GetPropA(window, "paneltabItem")),
+                     reinterpret_cast<LPARAM>(&item));
+        RESIZEWINDOW(static_cast<HWND>(GetPropA(window, "paneltab")), 1, item.bottom + 1,
+                     GADGETWIDTH(number) - 3, GADGETHEIGHT(number) - 26);
+    }
+    return moved;
+}
+
+std::string GETCLASSNAME_(HWND window) {
+    char name[128] = {};
+    if (window != nullptr) GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+int32_t GADGETCLASS(HWND window) {
+    std::string name = GETCLASSNAME_(window);
+    for (const KindByName& entry : kKinds) {
+        if (name == entry.className) return entry.kind;
+    }
+    return 0;
+}
+
+}  // namespace gadgets

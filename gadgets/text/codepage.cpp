@@ -1,0 +1,30 @@
+// Conversion between the ANSI code page and UTF-16.
+#include "gadgets/gadgets.h"
+
+#include <cstdlib>
+#include <vector>
+
+namespace gadgets {
+
+wchar_t* ASCIITOUTF(std::string text) {
+    if (text.empty()) return nullptr;
+    // One UTF-16 unit per byte always suffices for an ANSI code page, plus the terminator.
+    size_t units = text.size() + 1;
+    auto* wide = static_cast<wchar_t*>(std::calloc(units, sizeof(wchar_t)));
+    if (wide == nullptr) return nullptr;
+    // Converted as zero-terminated: an embedded zero byte ends the text. The block is
+    // zeroed first so that a failed conversion still leaves an empty wide string.
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, static_cast<int>(units));
+    return wide;
+}
+
+std::string UTFTOASCII(const wchar_t* wide) {
+    if (wide == nullptr) return std::string();
+    int bytes = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return std::string();
+    std::vector<char> buffer(static_cast<size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer.data(), bytes, nullptr, nullptr);
+    return std::string(buffer.data());
+}
+
+}  // namespace gadgets

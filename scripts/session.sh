@@ -1,0 +1,29 @@
+# Sourced: a display, a Wine prefix and one persistent wine server for a run.
+# start_session starts them; stop_session (run on exit) ends what it started.
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
+
+STARTED_XVFB_PID=""
+
+start_session() {
+    if [ -z "${DISPLAY:-}" ] || [ "${ZUDIZAZUZ_OWN_DISPLAY:-0}" = 1 ]; then
+        local n=90
+        while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        STARTED_XVFB_PID=$!
+        export DISPLAY=":$n"
+        for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+    fi
+    mkdir -p "$WINEPREFIX"
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+    fi
+    # Without a window manager Wine's DestroyWindow waits 2 s for one;
+    # unmanaged windows remove that wait (Wine draws the frames itself).
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    "$WINESERVER" -p >/dev/null 2>&1 || true
+}
+
+stop_session() {
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    if [ -n "$STARTED_XVFB_PID" ]; then kill "$STARTED_XVFB_PID" 2>/dev/null || true; fi
+}

@@ -1,0 +1,43 @@
+// Helpers shared by the tests: windows, waiting with a deadline, the event
+// stack drained between cases, and keys pressed through the X server.
+#pragma once
+
+#include "gadgets/gadgets.h"
+
+#include <functional>
+#include <string>
+
+namespace testing_support {
+
+// A fresh top-level window opened by the library (visible, 400 by 300).
+HWND OpenTestWindow(const char* title = "gadget test", DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+
+// A child control of the given class under `parent`, with `id` as its identifier.
+HWND CreateChild(const char* className, HWND parent, int id, DWORD style = 0, int x = 10,
+                 int y = 10, int width = 100, int height = 24, const char* text = "");
+
+// Pumps the library's event pump until `done` holds or the deadline passes.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+// Runs WINDOWEVENT until it returns `code` or the deadline passes; returns
+// whether it came.
+bool WaitForEvent(int32_t code, int timeoutMs = 5000);
+
+// Empties the queue and the event stack.
+void Drain();
+
+// Runs a Linux program (for example xdotool) and waits for it; its exit code.
+int RunUnix(const std::string& commandLine, int timeoutMs = 10000);
+
+// Presses keys through the X server (xdotool key) into the focused window.
+bool PressKeys(const std::string& keys);
+
+// Brings the window to the front with the X input focus.
+void FocusWindow(HWND window);
+
+// A Unix path as Wine's Z: drive shows it.
+std::string WindowsPath(const std::string& unixPath);
+
+std::string Env(const char* name);
+
+}  // namespace testing_support
