@@ -17,27 +17,27 @@ HWND CreateChild(const char* className, HWND parent, int id, DWORD style, int x,
                            nullptr);
 }
 
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+bool PumpEvents(const std::function<bool(int32_t code)>& onEvent, int timeoutMs) {
     DWORD start = GetTickCount();
-    while (!done()) {
-        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
-        if (gadgets::WINDOWEVENT() == 0 && gadgets::EventStackCount() == 0) {
+    for (;;) {
+        MSG waiting;
+        if (gadgets::EventStackCount() == 0 && !PeekMessageA(&waiting, nullptr, 0, 0, PM_NOREMOVE)) {
+            if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
             MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+            continue;
         }
+        if (onEvent(gadgets::WINDOWEVENT())) return true;
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
     }
-    return true;
+}
+
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    if (done()) return true;
+    return PumpEvents([&](int32_t) { return done(); }, timeoutMs);
 }
 
 bool WaitForEvent(int32_t code, int timeoutMs) {
-    bool seen = false;
-    PumpUntil(
-        [&] {
-            if (seen) return true;
-            seen = gadgets::WINDOWEVENT() == code;
-            return seen;
-        },
-        timeoutMs);
-    return seen;
+    return PumpEvents([&](int32_t seen) { return seen == code; }, timeoutMs);
 }
 
 void Drain() {
@@ -50,26 +50,25 @@ void Drain() {
     }
 }
 
-int RunUnix(const std::string& commandLine, int timeoutMs) {
+bool RunUnix(const std::string& commandLine, int timeoutMs) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
     std::string line = commandLine;
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &process)) {
-        return -1;
+        return false;
     }
-    DWORD code = static_cast<DWORD>(-1);
-    if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-        GetExitCodeProcess(process.hProcess, &code);
-    }
+    // Wine hands back no exit status of a Unix program, and its handle may not
+    // be waitable; what the program did is checked by its effect instead.
+    WaitForSingleObject(process.hProcess, timeoutMs);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    return static_cast<int>(code);
+    return true;
 }
 
 bool PressKeys(const std::string& keys) {
-    return RunUnix("/usr/bin/xdotool key --delay 20 " + keys) == 0;
+    return RunUnix("/usr/bin/xdotool key --delay 20 " + keys);
 }
 
 void FocusWindow(HWND window) {

@@ -16,7 +16,13 @@ HWND OpenTestWindow(const char* title = "gadget test", DWORD style = WS_OVERLAPP
 HWND CreateChild(const char* className, HWND parent, int id, DWORD style = 0, int x = 10,
                  int y = 10, int width = 100, int height = 24, const char* text = "");
 
-// Pumps the library's event pump until `done` holds or the deadline passes.
+// Runs the library's event pump, handing each event code to `onEvent`, until
+// it returns true (then true) or the deadline passes (then false). Waits
+// without spinning while nothing is queued.
+bool PumpEvents(const std::function<bool(int32_t code)>& onEvent, int timeoutMs = 5000);
+
+// Pumps until `done` holds (checked before and after every event) or the
+// deadline passes. `done` must not pump itself.
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 // Runs WINDOWEVENT until it returns `code` or the deadline passes; returns
@@ -26,8 +32,9 @@ bool WaitForEvent(int32_t code, int timeoutMs = 5000);
 // Empties the queue and the event stack.
 void Drain();
 
-// Runs a Linux program (for example xdotool) and waits for it; its exit code.
-int RunUnix(const std::string& commandLine, int timeoutMs = 10000);
+// Runs a Linux program (for example xdotool) and waits for it; false when it
+// could not be started.
+bool RunUnix(const std::string& commandLine, int timeoutMs = 10000);
 
 // Presses keys through the X server (xdotool key) into the focused window.
 bool PressKeys(const std::string& keys);
