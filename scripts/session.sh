@@ -19,7 +19,10 @@ start_session() {
     fi
     # Without a window manager Wine's DestroyWindow waits 2 s for one;
     # unmanaged windows remove that wait (Wine draws the frames itself).
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+    # On a user's display the window manager manages the windows as usual.
+    local managed=Y
+    [ -n "$STARTED_XVFB_PID" ] && managed=N
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
     "$WINESERVER" -p >/dev/null 2>&1 || true
 }
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Builds the program and runs it on Wine. On the user's X display it runs until
+# the user closes it. With no display it runs under Xvfb, saves a screenshot to
+# build/screenshot.png, closes the window through its close request (Alt+F4)
+# and reports the exit status.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+bash "$ROOT/scripts/build.sh"
+source "$ROOT/scripts/session.sh"
+trap stop_session EXIT
+start_session
+
+# The 32-bit product runs where the kernel executes 32-bit code; elsewhere the
+# 64-bit build of the same sources does.
+exe="$ROOT/build/i686/zudizazuz.exe"
+if ! wine --version >/dev/null 2>&1; then
+    echo "this kernel cannot execute 32-bit code: running the 64-bit build"
+    exe="$ROOT/build/x64/zudizazuz.exe"
+fi
+
+if [ -z "$STARTED_XVFB_PID" ]; then
+    set +e
+    "$ROOT/scripts/wine-run.sh" "$exe"
+    status=$?
+    echo "zudizazuz ended with exit status $status"
+    exit "$status"
+fi
+
+"$ROOT/scripts/wine-run.sh" "$exe" &
+program=$!
+window=""
+for _ in $(seq 300); do
+    window=$(xdotool search --onlyvisible --name '^Zudizazuz$' 2>/dev/null | head -n 1 || true)
+    [ -n "$window" ] && break
+    sleep 0.05
+done
+if [ -z "$window" ]; then
+    echo "the window did not appear" >&2
+    kill "$program" 2>/dev/null || true
+    exit 1
+fi
+sleep 1  # let it paint before the picture is taken
+import -window root "$ROOT/build/screenshot.png"
+echo "screenshot saved to $ROOT/build/screenshot.png"
+xdotool windowfocus --sync "$window"
+xdotool key alt+F4
+set +e
+wait "$program"
+status=$?
+echo "zudizazuz ended with exit status $status"
+exit "$status"
