@@ -9,6 +9,13 @@ namespace app {
 
 // Gadget numbers of the main window's gadgets.
 constexpr int32_t kWebGadget = 1;
+constexpr int32_t kSiteList = 2;
+constexpr int32_t kSiteLabel = 3;
+constexpr int32_t kKeywordBox = 4;
+constexpr int32_t kOkButton = 5;
+
+// The keyword box's text until the user clicks.
+constexpr const char* kPlaceholder = "Введите текст для поиска";
 
 // Timer identifiers on the main window.
 constexpr UINT_PTR kBannerTimer = 1;
@@ -22,8 +29,12 @@ void SetMainWindow(HWND window);
 // resize, gives the web gadget that size less 35 by 100, keeping its position.
 void CALLBACK ResizeTimer(HWND, UINT, UINT_PTR, DWORD);
 
-// Start-up: the main window, its shortcuts and timers.
+// Start-up: the main window, its shortcuts and timers, and the search form.
 HWND StartUp();
+// The label, the site list, the keyword box and the OK button.
+void CreateSearchForm();
+// Empties the keyword box while it holds exactly the placeholder text.
+void ClearPlaceholder();
 // Pumps events until the window is asked to close, then kills both timers;
 // returns the process exit status.
 int RunMainLoop(HWND mainWindow);

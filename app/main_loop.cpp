@@ -1,5 +1,6 @@
 // Start-up of the main window and the main loop.
 #include "app/app.h"
+#include "app/sites.h"
 #include "gadgets/gadgets.h"
 
 #include <commctrl.h>
@@ -9,6 +10,10 @@ namespace app {
 namespace {
 
 constexpr int32_t kCloseEvent = 16;
+constexpr int32_t kGadgetEvent = 1025;
+constexpr int32_t kLeftButtonDown = 513;
+constexpr COLORREF kBlue = 0xFF0000;
+constexpr int32_t kTextColourOnly = 2;
 
 struct Shortcut {
     int32_t flags;
@@ -43,17 +48,49 @@ HWND StartUp() {
     // The banner timer (identifier 1) is set here beside the resize timer.
     SetTimer(window, kResizeTimer, 10, ResizeTimer);
 
-    // The search form (label, site list, keyword box, OK button) is created here.
+    CreateSearchForm();
     return window;
+}
+
+void CreateSearchForm() {
+    using namespace gadgets;
+    TEXTGADGET(kSiteLabel, 10, 10, 120, 20, "Поиск по сайту:", SS_CENTERIMAGE);
+    SetGadgetColor(kSiteLabel, 0, kBlue, kTextColourOnly);
+
+    ComboBoxGadget(kSiteList, 125, 10, 230, 120, CBS_DROPDOWNLIST | WS_VSCROLL);
+    for (const char* site : kSites) AddComboBoxItem(kSiteList, site, -1);
+    SetItemComboBox(kSiteList, 0);
+
+    STRINGGADGET(kKeywordBox, 380, 10, 250, 24, kPlaceholder, ES_CENTER | ES_AUTOHSCROLL,
+                 WS_EX_CLIENTEDGE);
+    SetGadgetColor(kKeywordBox, 0, kBlue, kTextColourOnly);
+
+    BUTTONGADGET(kOkButton, 640, 10, 30, 23, "OK", BS_PUSHBUTTON);
+}
+
+void ClearPlaceholder() {
+    if (gadgets::GetGadgetText(kKeywordBox, 1) == kPlaceholder) {
+        gadgets::SetGadgetText(kKeywordBox, "");
+    }
 }
 
 int RunMainLoop(HWND mainWindow) {
     for (;;) {
         int32_t code = gadgets::WAITEVENT();
         if (code == kCloseEvent) break;
-        // Events 1025 (OK button), 1026 (shortcut commands 1001 to 1004) and
-        // 513 (placeholder clearing) act on the form and the web gadget;
-        // they are handled here once those exist. Every other event is ignored.
+        switch (code) {
+            case kGadgetEvent:
+                // The OK button (gadget 5) runs the search request, which
+                // joins here with the web gadget; other gadgets are ignored.
+                break;
+            case kLeftButtonDown:
+                ClearPlaceholder();  // wherever the press happened
+                break;
+            default:
+                // Shortcut commands 1001 to 1004 (event 1026) act on the web
+                // gadget and join here with it; every other event is ignored.
+                break;
+        }
     }
     KillTimer(mainWindow, kBannerTimer);
     KillTimer(mainWindow, kResizeTimer);

@@ -48,9 +48,30 @@ EXPORT int32_t __stdcall RESIZEGADGET(int32_t number, int32_t x, int32_t y, int3
 EXPORT char* __stdcall GETCLASSNAME_(HWND window) { return NewBlock(gadgets::GETCLASSNAME_(window)); }
 EXPORT int32_t __stdcall GADGETCLASS(HWND window) { return gadgets::GADGETCLASS(window); }
 
+// Standard gadgets
+EXPORT HWND __stdcall TEXTGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text, uint32_t style) { return gadgets::TEXTGADGET(number, x, y, width, height, Text(text), style); }
+EXPORT HWND __stdcall ComboBoxGadget(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height, uint32_t style) { return gadgets::ComboBoxGadget(number, x, y, width, height, style); }
+EXPORT HWND __stdcall STRINGGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text, uint32_t style, uint32_t exStyle) { return gadgets::STRINGGADGET(number, x, y, width, height, Text(text), style, exStyle); }
+EXPORT HWND __stdcall BUTTONGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* text, uint32_t style) { return gadgets::BUTTONGADGET(number, x, y, width, height, Text(text), style); }
+
+// Gadget text and combo box items
+EXPORT char* __stdcall GetGadgetText(int32_t number, int32_t unused) { return NewBlock(gadgets::GetGadgetText(number, unused)); }
+EXPORT int32_t __stdcall SetGadgetText(int32_t number, const char* text) { return gadgets::SetGadgetText(number, Text(text)); }
+EXPORT int32_t __stdcall AddComboBoxItem(int32_t number, const char* text, int32_t position) { return gadgets::AddComboBoxItem(number, Text(text), position); }
+EXPORT int32_t __stdcall SetItemComboBox(int32_t number, int32_t index) { return gadgets::SetItemComboBox(number, index); }
+EXPORT int32_t __stdcall GetItemComboBox(int32_t number) { return gadgets::GetItemComboBox(number); }
+EXPORT char* __stdcall GetComboBoxText(int32_t number, int32_t index) { return NewBlock(gadgets::GetComboBoxText(number, index)); }
+
 // Colours
+EXPORT int32_t __stdcall SetGadgetColor(int32_t number, uint32_t background, uint32_t textColour, int32_t type) { return gadgets::SetGadgetColor(number, background, textColour, type); }
 EXPORT int32_t __stdcall GetGadgetColor(intptr_t numberOrHandle, int32_t type) { return gadgets::GetGadgetColor(numberOrHandle, type); }
+EXPORT int32_t __stdcall DSGC(HWND gadget, uint32_t background, uint32_t textColour, int32_t type) { return gadgets::DSGC(gadget, background, textColour, type); }
 EXPORT int32_t __stdcall COOLOOR(uint32_t background, uint32_t textColour) { return gadgets::COOLOOR(background, textColour); }
+EXPORT intptr_t __stdcall WindowColor(HWND window, uint32_t colour) { return gadgets::WindowColor(window, colour); }
+
+// Fonts
+EXPORT int32_t __stdcall SETGADGETFONT(int32_t number, HFONT font) { return gadgets::SETGADGETFONT(number, font); }
+EXPORT HFONT __stdcall GGF() { return gadgets::GGF(); }
 
 // Event record accessors
 EXPORT int32_t __stdcall EVENTNUMBER() { return gadgets::EVENTNUMBER(); }

@@ -39,9 +39,37 @@ int32_t RESIZEGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_
 std::string GETCLASSNAME_(HWND window);
 int32_t GADGETCLASS(HWND window);
 
-// ---- Colours (the part the window procedure paints with) -----------------
+// ---- Standard gadgets --------------------------------------------------------
+HWND TEXTGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                std::string text, uint32_t style);
+HWND ComboBoxGadget(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                    uint32_t style);
+HWND STRINGGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                  std::string text, uint32_t style, uint32_t exStyle);
+HWND BUTTONGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                  std::string text, uint32_t style);
+
+// ---- Gadget text and combo box items -----------------------------------------
+std::string GetGadgetText(int32_t number, int32_t unused);
+int32_t SetGadgetText(int32_t number, std::string text);
+int32_t AddComboBoxItem(int32_t number, std::string text, int32_t position);
+int32_t SetItemComboBox(int32_t number, int32_t index);
+int32_t GetItemComboBox(int32_t number);
+std::string GetComboBoxText(int32_t number, int32_t index);
+
+// ---- Colours -------------------------------------------------------------------
+// Types: 1 background, 2 text colour, 3 both (by gadget number); GetGadgetColor
+// types 3 and 4 read background and text colour by window handle.
+int32_t SetGadgetColor(int32_t number, uint32_t background, uint32_t textColour, int32_t type);
 int32_t GetGadgetColor(intptr_t numberOrHandle, int32_t type);
+int32_t DSGC(HWND gadget, uint32_t background, uint32_t textColour, int32_t type);
 int32_t COOLOOR(uint32_t background, uint32_t textColour);
+intptr_t WindowColor(HWND window, uint32_t colour);
+
+// ---- Fonts ------------------------------------------------------------------------
+// Gadget number -1 sets the default font for gadgets created later; font -1 with it clears it.
+int32_t SETGADGETFONT(int32_t number, HFONT font);
+HFONT GGF();
 
 // ---- Event record accessors -------------------------------------------------
 int32_t EVENTNUMBER();

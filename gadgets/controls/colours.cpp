@@ -4,6 +4,11 @@
 #include "gadgets/gadgets.h"
 #include "gadgets/registry/tables.h"
 
+#include <commctrl.h>
+#include <richedit.h>
+
+#include <set>
+
 namespace gadgets {
 
 namespace {
@@ -23,6 +28,44 @@ struct BrushKey {
     UINT message = 0;
 } brushKey;
 
+// Rich edit boxes are told their text colour through this record; only the
+// size, the mask and the colour are ever set.
+CHARFORMATA characterFormat{};
+
+// Class brushes that WindowColor made: replaced ones may be deleted, never a
+// system colour value or a brush that someone else made.
+std::set<HBRUSH> windowBrushes;
+
+enum ColourKind : int32_t { kOrdinary = 0, kKeepsOwn = 1, kScrollBar = 2, kComboBox = 3, kExplorer = 4 };
+
+// The inner list view of an explorer gadget: the first field of the record
+// that its "addparam60000" property points at; null without the property.
+HWND ExplorerListView(HWND gadget) {
+    auto* record = static_cast<const HWND*>(GetPropA(gadget, "addparam60000"));
+    return record != nullptr ? *record : nullptr;
+}
+
+// The list view's three colour messages, as the colour type asks.
+void SetListViewColours(HWND listView, COLORREF background, COLORREF text, int type) {
+    if (type == 1 || type == 3) {
+        SendMessageA(listView, LVM_SETBKCOLOR, 0, background);
+        SendMessageA(listView, LVM_SETTEXTBKCOLOR, 0, background);
+    }
+    if (type == 2 || type == 3) SendMessageA(listView, LVM_SETTEXTCOLOR, 0, text);
+}
+
+// For controls that keep their colours: the background message, then the
+// text colour message, as the type asks (type 3: both, background first).
+void SendColourPair(HWND control, int type, UINT backgroundMessage, WPARAM backgroundW,
+                    LPARAM backgroundL, UINT textMessage, WPARAM textW, LPARAM textL) {
+    if (type == 1 || type == 3) SendMessageA(control, backgroundMessage, backgroundW, backgroundL);
+    if (type == 2 || type == 3) SendMessageA(control, textMessage, textW, textL);
+}
+
+bool StartsWith(const std::string& text, const char* prefix) {
+    return text.rfind(prefix, 0) == 0;
+}
+
 // Background (node 2) or text colour (node 3) of a colour entry; null when absent.
 RegistryNode* ColourNode(RegistryNode* entry, int32_t type) {
     if (entry == nullptr || entry->next == nullptr) return nullptr;
@@ -37,11 +80,8 @@ int32_t GetGadgetColor(intptr_t numberOrHandle, int32_t type) {
         case 2: {
             HWND gadget = GadgetID(static_cast<int32_t>(numberOrHandle));
             HWND key = gadget;
-            if (GETCLASSNAME_(gadget) == "ExplorerGadget") {
-                auto* record = static_cast<const HWND*>(GetPropA(gadget, "addparam60000"));
-                key = record != nullptr ? *record : nullptr;
-            }
-            if (gadget == nullptr) return 0;
+            if (GETCLASSNAME_(gadget) == "ExplorerGadget") key = ExplorerListView(gadget);
+            if (key == nullptr) return 0;
             RegistryNode* colour = ColourNode(FindColourEntry(key), type);
             return colour != nullptr ? colour->value : 0;
         }
@@ -58,6 +98,106 @@ int32_t GetGadgetColor(intptr_t numberOrHandle, int32_t type) {
         default:
             return 0;
     }
+}
+
+int32_t SetGadgetColor(int32_t number, uint32_t background, uint32_t textColour, int32_t type) {
+    HWND gadget = GadgetID(number);
+    if (gadget == nullptr) return 1;
+    int colourType = type & 0xFF;
+    int32_t kind = DSGC(gadget, background, textColour, type);
+    HWND key = kind == kExplorer ? ExplorerListView(gadget) : gadget;
+    if (key == nullptr) return 1;
+
+    // The class messages above carried the colours; the table follows for
+    // the next repaint.
+    RegistryNode* entry = FindColourEntry(key);
+    if (RegistryNode* node = ColourNode(entry, 1); node != nullptr && (colourType == 1 || colourType == 3)) {
+        node->value = static_cast<int32_t>(background);
+    }
+    if (RegistryNode* node = ColourNode(entry, 2); node != nullptr && (colourType == 2 || colourType == 3)) {
+        node->value = static_cast<int32_t>(textColour);
+    }
+    // A scroll bar's parent brings its shared brush up to the new colours now.
+    if (kind == kScrollBar) SendMessageA(GetParent(key), WM_CTLCOLORSCROLLBAR, 0, reinterpret_cast<LPARAM>(key));
+    return 1;
+}
+
+int32_t DSGC(HWND gadget, uint32_t background, uint32_t textColour, int32_t type) {
+    int colourType = type & 0xFF;
+    std::string name = GETCLASSNAME_(gadget);
+    if (name == "RichEdit20A") {
+        characterFormat.cbSize = sizeof characterFormat;
+        characterFormat.dwMask = CFM_COLOR;
+        characterFormat.crTextColor = textColour;
+        auto format = reinterpret_cast<LPARAM>(&characterFormat);
+        if (colourType == 2 || colourType == 3) SendMessageA(gadget, EM_SETCHARFORMAT, SCF_ALL, format);
+        if (colourType == 1 || colourType == 3) SendMessageA(gadget, EM_SETBKGNDCOLOR, 0, background);
+        return kKeepsOwn;
+    }
+    if (name == TOOLTIPS_CLASSA) {
+        SendColourPair(gadget, colourType, TTM_SETTIPBKCOLOR, background, 0, TTM_SETTIPTEXTCOLOR,
+                       textColour, 0);
+        return kKeepsOwn;
+    }
+    if (name == "ComboBox") {
+        COOLOOR(background, textColour);
+        return kComboBox;
+    }
+    if (name == WC_TREEVIEWA) {
+        SendColourPair(gadget, colourType, TVM_SETBKCOLOR, 0, background, TVM_SETTEXTCOLOR, 0,
+                       textColour);
+        return kKeepsOwn;
+    }
+    if (name == WC_LISTVIEWA) {
+        SetListViewColours(gadget, background, textColour, colourType);
+        return kKeepsOwn;
+    }
+    if (name == "ScrollBar") {
+        COOLOOR(background, textColour);
+        return kScrollBar;
+    }
+    if (name == PROGRESS_CLASSA) {
+        SendColourPair(gadget, colourType, PBM_SETBKCOLOR, 0, background, PBM_SETBARCOLOR, 0,
+                       textColour);
+        return kOrdinary;
+    }
+    if (name == STATUSCLASSNAMEA) {
+        SendMessageA(gadget, SB_SETBKCOLOR, 0, background);
+        return kOrdinary;
+    }
+    if (name == "Static") {
+        InvalidateRect(gadget, nullptr, TRUE);
+        return kOrdinary;
+    }
+    if (name == "ExplorerGadget") {
+        if (HWND listView = ExplorerListView(gadget)) {
+            SetListViewColours(listView, background, textColour, colourType);
+        }
+        return kExplorer;
+    }
+    if (StartsWith(name, "CLASSCLASS_") || StartsWith(name, "Container")) {
+        WindowColor(gadget, background);
+    }
+    return kOrdinary;
+}
+
+intptr_t WindowColor(HWND window, uint32_t colour) {
+    HBRUSH brush = CreateSolidBrush(colour);
+    SetLastError(ERROR_SUCCESS);
+    intptr_t previous = static_cast<intptr_t>(
+        SetClassLongPtrA(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush)));
+    if (previous == 0 && GetLastError() != ERROR_SUCCESS) {
+        DeleteObject(brush);  // no class took it
+        return 0;
+    }
+    InvalidateRect(window, nullptr, TRUE);
+    windowBrushes.insert(brush);
+    auto replaced = windowBrushes.find(reinterpret_cast<HBRUSH>(previous));
+    if (replaced != windowBrushes.end()) {
+        DeleteObject(*replaced);
+        windowBrushes.erase(replaced);
+    }
+    return previous;
 }
 
 int32_t COOLOOR(uint32_t background, uint32_t textColour) {
