@@ -13,7 +13,7 @@ have_cmd ninja || need+=(ninja-build)
 have_cmd Xvfb || need+=(xvfb)
 have_cmd xdotool || need+=(xdotool)
 have_cmd import || need+=(imagemagick)
-[ -d /usr/share/wine/fonts ] || need+=(fonts-wine)
+dpkg -s fonts-wine >/dev/null 2>&1 || need+=(fonts-wine)  # Marlett draws the caption buttons
 have_cmd localedef || need+=(locales)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 # wine32 runs the 32-bit product where the kernel executes 32-bit code; wine64
