@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+struct IWebBrowser2;
+
 namespace app {
 
 // Gadget numbers of the main window's gadgets.
@@ -24,6 +26,9 @@ constexpr UINT_PTR kResizeTimer = 2;
 // The window that owns the shortcuts and the timers.
 HWND MainWindow();
 void SetMainWindow(HWND window);
+// The web gadget's browser object, null when none could be made.
+IWebBrowser2* Browser();
+void SetBrowser(IWebBrowser2* browser);
 
 // Runs every 10 ms: when the main window's outer size changed since the last
 // resize, gives the web gadget that size less 35 by 100, keeping its position.

@@ -1,5 +1,7 @@
 // Start-up of the main window and the main loop.
 #include "app/app.h"
+#include "app/event_sink.h"
+#include "app/search.h"
 #include "app/sites.h"
 #include "gadgets/gadgets.h"
 
@@ -11,6 +13,7 @@ namespace {
 
 constexpr int32_t kCloseEvent = 16;
 constexpr int32_t kGadgetEvent = 1025;
+constexpr int32_t kCommandEvent = 1026;
 constexpr int32_t kLeftButtonDown = 513;
 constexpr COLORREF kBlue = 0xFF0000;
 constexpr int32_t kTextColourOnly = 2;
@@ -29,6 +32,19 @@ constexpr Shortcut kShortcuts[] = {
     {FALT, VK_RIGHT, 1004},
 };
 
+// The sink lives as long as the program; the browser keeps a pointer to it.
+EventSink eventSink;
+
+void RunShortcutCommand(int32_t command) {
+    switch (command) {
+        case 1001: SearchRequest(); break;
+        case 1002: gadgets::WEBGADGETREFRESH(Browser()); break;
+        case 1003: gadgets::WEBGADGETGOBACK(Browser()); break;
+        case 1004: gadgets::WEBGADGETGOFORWARD(Browser()); break;
+        default: break;
+    }
+}
+
 }  // namespace
 
 HWND StartUp() {
@@ -40,12 +56,14 @@ HWND StartUp() {
     gadgets::CENTERWINDOW(window);
     SetMainWindow(window);
 
-    // The web gadget and its event sink are created here, before the shortcuts.
+    SetBrowser(gadgets::WEBGADGET(kWebGadget, 10, 50, 700, 500, "about:blank",
+                                  WS_VSCROLL | WS_HSCROLL, WS_EX_CLIENTEDGE));
+    ConnectEventSink(Browser(), eventSink);
 
     for (const Shortcut& shortcut : kShortcuts) {
         gadgets::ADDKEYBOARDSHORTCUT(window, shortcut.flags, shortcut.key, shortcut.command);
     }
-    // The banner timer (identifier 1) is set here beside the resize timer.
+    SetTimer(window, kBannerTimer, 10, BannerTimer);
     SetTimer(window, kResizeTimer, 10, ResizeTimer);
 
     CreateSearchForm();
@@ -80,15 +98,15 @@ int RunMainLoop(HWND mainWindow) {
         if (code == kCloseEvent) break;
         switch (code) {
             case kGadgetEvent:
-                // The OK button (gadget 5) runs the search request, which
-                // joins here with the web gadget; other gadgets are ignored.
+                if (gadgets::EVENTNUMBER() == kOkButton) SearchRequest();
+                break;
+            case kCommandEvent:
+                RunShortcutCommand(gadgets::EVENTNUMBER());
                 break;
             case kLeftButtonDown:
                 ClearPlaceholder();  // wherever the press happened
                 break;
             default:
-                // Shortcut commands 1001 to 1004 (event 1026) act on the web
-                // gadget and join here with it; every other event is ignored.
                 break;
         }
     }

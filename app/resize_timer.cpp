@@ -6,20 +6,15 @@ namespace app {
 
 namespace {
 
-HWND mainWindow = nullptr;
 // The outer size at the last resize; 0 by 0 makes the first tick resize.
 int32_t lastWidth = 0;
 int32_t lastHeight = 0;
 
 }  // namespace
 
-HWND MainWindow() { return mainWindow; }
-
-void SetMainWindow(HWND window) { mainWindow = window; }
-
 void CALLBACK ResizeTimer(HWND, UINT, UINT_PTR, DWORD) {
     RECT outer{};
-    GetWindowRect(mainWindow, &outer);
+    GetWindowRect(MainWindow(), &outer);
     int32_t width = outer.right - outer.left;
     int32_t height = outer.bottom - outer.top;
     if (width == lastWidth && height == lastHeight) return;

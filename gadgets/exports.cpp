@@ -107,6 +107,18 @@ EXPORT int32_t __stdcall WAITEVENT() { return gadgets::WAITEVENT(); }
 EXPORT HACCEL __stdcall ADDKEYBOARDSHORTCUT(HWND window, int32_t flags, int32_t key, int32_t command) { return gadgets::ADDKEYBOARDSHORTCUT(window, flags, key, command); }
 EXPORT int32_t __stdcall DELETEALLKEYBOARDSHORTCUT(HWND window) { return gadgets::DELETEALLKEYBOARDSHORTCUT(window); }
 
+// Web gadget
+EXPORT IWebBrowser2* __stdcall WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height, const char* url, uint32_t style, uint32_t exStyle) { return gadgets::WEBGADGET(number, x, y, width, height, Text(url), style, exStyle); }
+EXPORT int32_t __stdcall WEBGADGETNAVIGATE(IWebBrowser2* browser, const wchar_t* url) { return gadgets::WEBGADGETNAVIGATE(browser, url); }
+EXPORT int32_t __stdcall WEBGADGETGOBACK(IWebBrowser2* browser) { return gadgets::WEBGADGETGOBACK(browser); }
+EXPORT int32_t __stdcall WEBGADGETGOFORWARD(IWebBrowser2* browser) { return gadgets::WEBGADGETGOFORWARD(browser); }
+EXPORT int32_t __stdcall WEBGADGETREFRESH(IWebBrowser2* browser) { return gadgets::WEBGADGETREFRESH(browser); }
+EXPORT int32_t __stdcall WEBGADGETSTOP(IWebBrowser2* browser) { return gadgets::WEBGADGETSTOP(browser); }
+EXPORT char* __stdcall WEBGADGETGETURL(IWebBrowser2* browser) { return NewBlock(gadgets::WEBGADGETGETURL(browser)); }
+EXPORT int32_t __stdcall WEBGADGETSTATE(IWebBrowser2* browser) { return gadgets::WEBGADGETSTATE(browser); }
+EXPORT char* __stdcall WEBGADGETGETBODY(IWebBrowser2* browser, int32_t outer) { return NewBlock(gadgets::WEBGADGETGETBODY(browser, outer)); }
+EXPORT void __stdcall WEBGADGETSETBODY(IWebBrowser2* browser, const char* html) { gadgets::WEBGADGETSETBODY(browser, Text(html)); }
+
 // Text
 EXPORT char* __stdcall TRIMA(const char* text, const char* set) { return NewBlock(gadgets::TRIMA(Text(text), Text(set))); }
 EXPORT char* __stdcall LTRIMA(const char* text, const char* set) { return NewBlock(gadgets::LTRIMA(Text(text), Text(set))); }

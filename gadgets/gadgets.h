@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+struct IWebBrowser2;
+
 namespace gadgets {
 
 // The keep value: a coordinate of 999999 leaves that coordinate as it is.
@@ -107,6 +109,21 @@ int32_t WAITEVENT();
 // ---- Keyboard shortcuts ---------------------------------------------------
 HACCEL ADDKEYBOARDSHORTCUT(HWND window, int32_t flags, int32_t key, int32_t command);
 int32_t DELETEALLKEYBOARDSHORTCUT(HWND window);
+
+// ---- Web gadget -------------------------------------------------------------
+// The browser object is the hosted WebBrowser control's IWebBrowser2; null
+// when no web gadget could be made, and then every operation does nothing.
+IWebBrowser2* WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                        std::string url, uint32_t style, uint32_t exStyle);
+int32_t WEBGADGETNAVIGATE(IWebBrowser2* browser, const wchar_t* url);
+int32_t WEBGADGETGOBACK(IWebBrowser2* browser);
+int32_t WEBGADGETGOFORWARD(IWebBrowser2* browser);
+int32_t WEBGADGETREFRESH(IWebBrowser2* browser);
+int32_t WEBGADGETSTOP(IWebBrowser2* browser);
+std::string WEBGADGETGETURL(IWebBrowser2* browser);
+int32_t WEBGADGETSTATE(IWebBrowser2* browser);
+std::string WEBGADGETGETBODY(IWebBrowser2* browser, int32_t outer);
+void WEBGADGETSETBODY(IWebBrowser2* browser, std::string html);
 
 // ---- Text ---------------------------------------------------------------------
 std::string TRIMA(std::string text, std::string set);

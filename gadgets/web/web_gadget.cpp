@@ -1,0 +1,111 @@
+// The web gadget: a WebBrowser control hosted in an "AtlAxWin" window of the
+// ATL hosting library, driven through its IWebBrowser2 interface.
+#include "gadgets/gadgets.h"
+
+#include <exdisp.h>
+
+namespace gadgets {
+
+namespace {
+
+using AtlAxWinInitProc = BOOL(WINAPI*)();
+using AtlAxGetControlProc = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+// A BSTR made for one call from the caller's wide string, freed with the call.
+class CallString {
+public:
+    explicit CallString(const wchar_t* text) : text_(SysAllocString(text)) {}
+    ~CallString() { SysFreeString(text_); }
+    CallString(const CallString&) = delete;
+    CallString& operator=(const CallString&) = delete;
+    BSTR get() const { return text_; }
+
+private:
+    BSTR text_;
+};
+
+}  // namespace
+
+IWebBrowser2* WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
+                        std::string url, uint32_t style, uint32_t exStyle) {
+    // Loaded at every creation and never freed: the hosted controls live on it.
+    HMODULE atl = LoadLibraryA("atl.dll");
+    if (atl == nullptr) return nullptr;
+    auto init = reinterpret_cast<AtlAxWinInitProc>(GetProcAddress(atl, "AtlAxWinInit"));
+    auto getControl = reinterpret_cast<AtlAxGetControlProc>(GetProcAddress(atl, "AtlAxGetControl"));
+    if (init == nullptr || getControl == nullptr || !init()) return nullptr;
+
+    HWND host = CreateWindowExA(exStyle, "AtlAxWin", url.c_str(), style | WS_CHILD | WS_VISIBLE, x,
+                                y, width, height, GETGURRENTAL(),
+                                reinterpret_cast<HMENU>(static_cast<intptr_t>(number)), nullptr,
+                                nullptr);
+    if (host == nullptr) return nullptr;
+
+    IUnknown* control = nullptr;
+    IWebBrowser2* browser = nullptr;
+    if (SUCCEEDED(getControl(host, &control)) && control != nullptr) {
+        control->AddRef();
+        if (FAILED(control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser)))) {
+            browser = nullptr;
+        }
+        if (browser != nullptr) browser->AddRef();
+        control->Release();
+    }
+    if (browser == nullptr) {
+        // A host without a browser serves nobody: it goes, and nothing is registered.
+        DestroyWindow(host);
+        return nullptr;
+    }
+    ADDIN9999(number, host);
+    return browser;
+}
+
+int32_t WEBGADGETNAVIGATE(IWebBrowser2* browser, const wchar_t* url) {
+    if (browser == nullptr || url == nullptr || url[0] == L'\0') return 0;
+    CallString address(url);
+    return browser->Navigate(address.get(), nullptr, nullptr, nullptr, nullptr);
+}
+
+int32_t WEBGADGETGOBACK(IWebBrowser2* browser) {
+    return browser != nullptr ? browser->GoBack() : 0;
+}
+
+int32_t WEBGADGETGOFORWARD(IWebBrowser2* browser) {
+    return browser != nullptr ? browser->GoForward() : 0;
+}
+
+int32_t WEBGADGETREFRESH(IWebBrowser2* browser) {
+    return browser != nullptr ? browser->Refresh() : 0;
+}
+
+int32_t WEBGADGETSTOP(IWebBrowser2* browser) {
+    return browser != nullptr ? browser->Stop() : 0;
+}
+
+std::string WEBGADGETGETURL(IWebBrowser2* browser) {
+    if (browser == nullptr) return std::string();
+    BSTR location = nullptr;
+    if (FAILED(browser->get_LocationURL(&location))) location = nullptr;
+    // Narrowed unit by unit, not through the code page: what fits in a byte
+    // stays, everything else (a surrogate pair as one character) becomes "?".
+    std::string narrow;
+    for (const wchar_t* unit = location; unit != nullptr && *unit != L'\0'; ++unit) {
+        if (*unit < 256) {
+            narrow += static_cast<char>(*unit);
+        } else {
+            narrow += '?';
+            if (IS_HIGH_SURROGATE(unit[0]) && IS_LOW_SURROGATE(unit[1])) ++unit;
+        }
+    }
+    SysFreeString(location);
+    return narrow;
+}
+
+int32_t WEBGADGETSTATE(IWebBrowser2* browser) {
+    if (browser == nullptr) return 0;
+    VARIANT_BOOL busy = VARIANT_FALSE;
+    if (FAILED(browser->get_Busy(&busy))) return 0;
+    return busy != VARIANT_FALSE ? 0xFFFF : 0;
+}
+
+}  // namespace gadgets
