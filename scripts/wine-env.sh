@@ -5,7 +5,9 @@ export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
 export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono or Gecko installer prompts; no HTML engine in this prefix.
-export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree=;mshtml=}"
+# ZUDIZAZUZ_ATL=n picks up the browser stand-in "atl.dll" from the
+# executable's folder; the default is Wine's own.
+export WINEDLLOVERRIDES="mscoree=;mshtml=;atl=${ZUDIZAZUZ_ATL:-b}"
 # LANG selects the ANSI code page: ru_RU gives Windows-1251.
 export LANG=ru_RU.UTF-8
 export LC_ALL=ru_RU.UTF-8

@@ -1,0 +1,48 @@
+#include "standin.h"
+
+#include <sstream>
+#include <vector>
+
+namespace testing_support {
+
+namespace {
+
+template <typename Function>
+bool Find(HMODULE module, const char* name, Function& function) {
+    function = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    return function != nullptr;
+}
+
+}  // namespace
+
+bool StandIn::Load() {
+    module = LoadLibraryA("atl.dll");
+    return module != nullptr && Find(module, "StandInLog", log) &&
+           Find(module, "StandInClearLog", clearLog) && Find(module, "StandInSetBusy", setBusy) &&
+           Find(module, "StandInSetDocumentKind", setDocumentKind) &&
+           Find(module, "StandInSetLocation", setLocation) &&
+           Find(module, "StandInBodyHtml", bodyHtml) &&
+           Find(module, "StandInReferences", references) &&
+           Find(module, "StandInFireNewWindow2", fireNewWindow2) &&
+           Find(module, "StandInFireNewWindow3", fireNewWindow3) &&
+           Find(module, "StandInFireEvent", fireEvent);
+}
+
+std::vector<std::string> StandIn::Calls(const std::string& call) const {
+    std::vector<std::string> lines;
+    std::istringstream text(Log());
+    for (std::string line; std::getline(text, line);) {
+        if (line == call || line.rfind(call + " ", 0) == 0) lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string Utf8(const std::wstring& text) {
+    int bytes = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(bytes > 0 ? bytes : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), bytes, nullptr, nullptr);
+    result.resize(result.size() - 1);
+    return result;
+}
+
+}  // namespace testing_support

@@ -1,0 +1,37 @@
+// The browser stand-in ("atl.dll" from the test program's folder), as tests
+// steer and read it.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+
+#include <string>
+#include <vector>
+
+namespace testing_support {
+
+struct StandIn {
+    HMODULE module = nullptr;
+    const char* (*log)() = nullptr;
+    void (*clearLog)() = nullptr;
+    void (*setBusy)(int) = nullptr;
+    void (*setDocumentKind)(int) = nullptr;
+    void (*setLocation)(const wchar_t*) = nullptr;
+    const wchar_t* (*bodyHtml)() = nullptr;
+    LONG (*references)(int) = nullptr;
+    VARIANT_BOOL (*fireNewWindow2)() = nullptr;
+    VARIANT_BOOL (*fireNewWindow3)(const wchar_t*) = nullptr;
+    void (*fireEvent)(DISPID) = nullptr;
+
+    // Loads the stand-in; false when the "atl.dll" that loads is not it.
+    bool Load();
+    std::string Log() const { return log(); }
+    // The logged lines that start with `call` (a call name), in order.
+    std::vector<std::string> Calls(const std::string& call) const;
+};
+
+enum StandInObject { kBrowserObject = 0, kContainer = 1, kConnectionPoint = 2, kDocument = 3, kBody = 4 };
+
+std::string Utf8(const std::wstring& text);
+
+}  // namespace testing_support

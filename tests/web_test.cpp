@@ -1,0 +1,166 @@
+// The web gadget through the browser stand-in: creation, navigation, the
+// location, busy, and the document body, with the stand-in's reference counts.
+#include "standin.h"
+#include "test_support.h"
+
+#include <exdisp.h>
+#include <gtest/gtest.h>
+
+using namespace gadgets;
+using namespace testing_support;
+
+namespace {
+
+struct WebFixture {
+    StandIn standIn;
+    HWND window = nullptr;
+    IWebBrowser2* browser = nullptr;
+
+    explicit WebFixture(int32_t number) {
+        if (!standIn.Load()) {
+            ADD_FAILURE() << "the stand-in atl.dll did not load";
+            return;
+        }
+        window = OpenTestWindow("web gadget");
+        browser = WEBGADGET(number, 10, 50, 300, 200, "about:blank", WS_VSCROLL | WS_HSCROLL,
+                            WS_EX_CLIENTEDGE);
+    }
+};
+
+}  // namespace
+
+TEST(WebGadgetStandInCreation, HostsTheControlUnderTheCurrentGadgetListAndRegistersIt) {
+    WebFixture web(7);
+    ASSERT_NE(web.browser, nullptr);
+    HWND host = GadgetID(7);
+    ASSERT_NE(host, nullptr);
+    EXPECT_EQ(GETCLASSNAME_(host), "AtlAxWin");
+    EXPECT_EQ(GetParent(host), web.window);
+    EXPECT_EQ(GetDlgCtrlID(host), 7);
+    LONG style = GetWindowLongA(host, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL),
+              WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL);
+    EXPECT_TRUE(GetWindowLongA(host, GWL_EXSTYLE) & WS_EX_CLIENTEDGE);
+    EXPECT_EQ(GADGETWIDTH(7), 300);
+    EXPECT_EQ(GADGETHEIGHT(7), 200);
+    EXPECT_EQ(web.standIn.Calls("CreateHost"), std::vector<std::string>{"CreateHost about:blank"});
+    EXPECT_EQ(web.standIn.Calls("AtlAxWinInit").size(), 1u);
+    // Three references stay with the program: the control's from AtlAxGetControl,
+    // and two on the browser object.
+    EXPECT_EQ(web.standIn.references(kBrowserObject), 3);
+    EXPECT_EQ(GetGadgetColor(7, 1), 0) << "the web gadget has no colour entry";
+
+    // The same number again: the new host exists first, the old one goes.
+    IWebBrowser2* second = WEBGADGET(7, 0, 0, 100, 100, "about:blank", 0, 0);
+    ASSERT_NE(second, nullptr);
+    EXPECT_FALSE(IsWindow(host));
+    EXPECT_NE(GadgetID(7), host);
+    EXPECT_TRUE(IsWindow(GadgetID(7)));
+}
+
+TEST(WebGadgetStandInNavigation, EachOperationIsOneCallAndEmptyAddressesAreIgnored) {
+    WebFixture web(8);
+    ASSERT_NE(web.browser, nullptr);
+    web.standIn.clearLog();
+    EXPECT_EQ(WEBGADGETNAVIGATE(web.browser, L""), 0);
+    EXPECT_EQ(WEBGADGETNAVIGATE(web.browser, nullptr), 0);
+    EXPECT_TRUE(web.standIn.Calls("Navigate").empty()) << web.standIn.Log();
+
+    EXPECT_EQ(WEBGADGETNAVIGATE(web.browser, L"http://127.0.0.1/a b&c#d"), S_OK);
+    EXPECT_EQ(WEBGADGETGOBACK(web.browser), S_OK);
+    EXPECT_EQ(WEBGADGETGOFORWARD(web.browser), S_OK);
+    EXPECT_EQ(WEBGADGETREFRESH(web.browser), S_OK);
+    EXPECT_EQ(WEBGADGETSTOP(web.browser), S_OK);
+    EXPECT_EQ(web.standIn.Log(),
+              "Navigate http://127.0.0.1/a b&c#d\nGoBack\nGoForward\nRefresh\nStop\n");
+}
+
+TEST(WebGadgetStandInLocation, NarrowsUnitByUnit) {
+    WebFixture web(9);
+    ASSERT_NE(web.browser, nullptr);
+    struct Case {
+        const wchar_t* location;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {L"about:blank", "about:blank"},
+        {L"http://127.0.0.1/\u00E9", "http://127.0.0.1/\xE9"},           // below 256: the same byte
+        {L"http://127.0.0.1/\u0416x", "http://127.0.0.1/?x"},            // above U+00FF
+        {L"http://127.0.0.1/\U0001F600x", "http://127.0.0.1/?x"},        // a surrogate pair: one "?"
+        {L"", ""},
+    };
+    for (const Case& c : cases) {
+        web.standIn.setLocation(c.location);
+        EXPECT_EQ(WEBGADGETGETURL(web.browser), c.expected) << Utf8(c.location);
+    }
+}
+
+TEST(WebGadgetStandInBusy, BusyIs65535AndIdleIsZero) {
+    WebFixture web(10);
+    ASSERT_NE(web.browser, nullptr);
+    web.standIn.setBusy(1);
+    EXPECT_EQ(WEBGADGETSTATE(web.browser), 65535);
+    web.standIn.setBusy(0);
+    EXPECT_EQ(WEBGADGETSTATE(web.browser), 0);
+}
+
+TEST(WebGadgetStandInBody, WritesAndReadsTheBodyAndLeavesNothingReferenced) {
+    WebFixture web(11);
+    ASSERT_NE(web.browser, nullptr);
+    web.standIn.setDocumentKind(1);
+    struct Case {
+        std::string html;       // Windows-1251, as the program holds it
+        std::wstring stored;    // what the browser is given
+    };
+    const Case cases[] = {
+        {"<b>Поиск по сайтам</b>", L"<b>Поиск по сайтам</b>"},
+        {"plain", L"plain"},
+        {"", L""},
+    };
+    for (const Case& c : cases) {
+        WEBGADGETSETBODY(web.browser, c.html);
+        EXPECT_EQ(std::wstring(web.standIn.bodyHtml()), c.stored) << c.html;
+        EXPECT_EQ(WEBGADGETGETBODY(web.browser, 0), c.html);
+        EXPECT_EQ(WEBGADGETGETBODY(web.browser, 1), "<BODY>" + c.html + "</BODY>");
+        EXPECT_EQ(web.standIn.references(kDocument), 0) << "the document is left referenced";
+        EXPECT_EQ(web.standIn.references(kBody), 0) << "the body is left referenced";
+    }
+    EXPECT_EQ(web.standIn.references(kBrowserObject), 3) << "a call kept a browser reference";
+}
+
+TEST(WebGadgetStandInNoDocument, NoHtmlDocumentGivesEmptyStringAndNoChange) {
+    WebFixture web(12);
+    ASSERT_NE(web.browser, nullptr);
+    web.standIn.setDocumentKind(1);
+    WEBGADGETSETBODY(web.browser, "kept");
+    for (int kind : {0, 2}) {  // no document; a document that is not HTML
+        web.standIn.setDocumentKind(kind);
+        EXPECT_EQ(WEBGADGETGETBODY(web.browser, 0), "") << "document kind " << kind;
+        EXPECT_EQ(WEBGADGETGETBODY(web.browser, 1), "") << "document kind " << kind;
+        WEBGADGETSETBODY(web.browser, "changed");
+        EXPECT_EQ(std::wstring(web.standIn.bodyHtml()), L"kept") << "document kind " << kind;
+        EXPECT_EQ(web.standIn.references(kDocument), 0) << "document kind " << kind;
+        EXPECT_EQ(web.standIn.references(kBody), 0) << "document kind " << kind;
+    }
+}
+
+TEST(WebGadgetStandInWithoutControl, NoBrowserMeansNoWindowNoEntryAndSafeOperations) {
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_CONTROL", "1");
+    WebFixture web(13);
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_CONTROL", nullptr);
+    EXPECT_EQ(web.browser, nullptr);
+    EXPECT_EQ(GadgetID(13), nullptr) << "a host without a browser was registered";
+    EXPECT_EQ(FindWindowExA(web.window, nullptr, "AtlAxWin", nullptr), nullptr)
+        << "a host without a browser was left behind";
+    // Every operation on the null browser object does nothing.
+    EXPECT_EQ(WEBGADGETNAVIGATE(nullptr, L"http://127.0.0.1/"), 0);
+    EXPECT_EQ(WEBGADGETGOBACK(nullptr), 0);
+    EXPECT_EQ(WEBGADGETGOFORWARD(nullptr), 0);
+    EXPECT_EQ(WEBGADGETREFRESH(nullptr), 0);
+    EXPECT_EQ(WEBGADGETSTOP(nullptr), 0);
+    EXPECT_EQ(WEBGADGETGETURL(nullptr), "");
+    EXPECT_EQ(WEBGADGETSTATE(nullptr), 0);
+    EXPECT_EQ(WEBGADGETGETBODY(nullptr, 0), "");
+    WEBGADGETSETBODY(nullptr, "x");
+    EXPECT_TRUE(web.standIn.Calls("Navigate").empty());
+}
