@@ -1,0 +1,240 @@
+// The search request, the event sink and the start banner, through the real
+// form controls and the browser stand-in.
+#include "app/app.h"
+#include "app/event_sink.h"
+#include "app/search.h"
+#include "app/sites.h"
+#include "standin.h"
+#include "test_support.h"
+
+#include <exdisp.h>
+#include <exdispid.h>
+#include <gtest/gtest.h>
+
+using namespace gadgets;
+using namespace testing_support;
+
+namespace {
+
+const std::wstring kEngine = L"https://www.google.com/search?client=IE&rls=ru&q=";
+const std::wstring kForum = L"https://www.radiokot.ru/forum/search.php?keywords=";
+
+std::wstring Site(int index) {
+    std::string ascii = app::kSites[index];
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
+// A main window with the search form and the stand-in's browser.
+struct FormFixture {
+    StandIn standIn;
+    HWND window = nullptr;
+    IWebBrowser2* browser = nullptr;
+
+    FormFixture() {
+        if (!standIn.Load()) {
+            ADD_FAILURE() << "the stand-in atl.dll did not load";
+            return;
+        }
+        window = OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
+        app::SetMainWindow(window);
+        browser = WEBGADGET(app::kWebGadget, 10, 50, 700, 500, "about:blank", 0, 0);
+        app::SetBrowser(browser);
+        app::CreateSearchForm();
+        standIn.clearLog();
+    }
+
+    // The address of the last navigation, as the browser was given it.
+    std::string LastNavigation() const {
+        std::vector<std::string> calls = standIn.Calls("Navigate");
+        return calls.empty() ? "(none)" : calls.back().substr(std::string("Navigate ").size());
+    }
+};
+
+struct SearchCase {
+    int index;
+    std::string keywords;  // Windows-1251, as the keyword box holds them
+    std::wstring address;
+};
+
+}  // namespace
+
+TEST(SearchRequestStandIn, FormStateBecomesTheAddressTheBrowserIsGiven) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    const SearchCase cases[] = {
+        {2, "  abc  ", kForum + L"abc"},
+        {0, "  abc  ", kEngine + L"  abc  +site:" + Site(0)},
+        {1, "  abc  ", kEngine + L"  abc  +site:" + Site(1)},
+        {3, "\tabc ", kEngine + L"\tabc +site:" + Site(3)},
+        {4, "abc", kEngine + L"abc+site:" + Site(4)},
+        {2, "\tabc ", kForum + L"\tabc"},  // only spaces are trimmed
+        {0, "a b&c", kEngine + L"a b%26c+site:" + Site(0)},
+        {2, "a b&c", kForum + L"a b%26c"},
+        {1, "C++", kEngine + L"C%2B%2B+site:" + Site(1)},
+        {3, "a#b%c", kEngine + L"a%23b%25c+site:" + Site(3)},
+        {0, "Привет мир", kEngine + L"Привет мир+site:" + Site(0)},
+        {2, " Привет ", kForum + L"Привет"},
+        {2, "%&#+ и", kForum + L"%25%26%23%2B и"},
+        {2, "", kForum},
+        {3, "", kEngine + L"+site:" + Site(3)},
+        {2, "   ", kForum},
+    };
+    for (const SearchCase& c : cases) {
+        SetItemComboBox(app::kSiteList, c.index);
+        SetGadgetText(app::kKeywordBox, c.keywords);
+        app::SearchRequest();
+        EXPECT_EQ(form.LastNavigation(), Utf8(c.address))
+            << "index " << c.index << ", keywords \"" << c.keywords << "\"";
+    }
+}
+
+TEST(SearchRequestPlaceholderStandIn, EnterBeforeAnyClickSearchesThePlaceholderText) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), app::kPlaceholder);
+    EXPECT_EQ(GetItemComboBox(app::kSiteList), 0);
+    app::SearchRequest();
+    EXPECT_EQ(form.LastNavigation(),
+              Utf8(kEngine + L"Введите текст для поиска+site:" + Site(0)));
+
+    // The clearing acts on exactly the placeholder text and on nothing else.
+    app::ClearPlaceholder();
+    EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), "");
+    SetGadgetText(app::kKeywordBox, "Введите текст для поиска ");
+    app::ClearPlaceholder();
+    EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), "Введите текст для поиска ");
+}
+
+TEST(SearchAddressLimits, LongKeywordsAreCutNeverTheRestrictionNorAnEscape) {
+    for (int index = 0; index < 5; ++index) {
+        for (const std::string& unit : {std::string("x"), std::string("%"), std::string("ж"),
+                                        std::string("a+")}) {
+            for (size_t repeat : {0u, 50u, 120u, 200u, 300u, 32767u}) {
+                std::string keywords;
+                for (size_t i = 0; i < repeat; ++i) keywords += unit;
+                std::wstring address = app::SearchAddress(index, app::kSites[index], keywords);
+                std::string what = "index " + std::to_string(index) + ", " +
+                                   std::to_string(repeat) + " x \"" + unit + "\"";
+                EXPECT_LE(address.size(), app::kMaxAddressUnits) << what;
+                std::wstring prefix = index == app::kForumSearchIndex ? kForum : kEngine;
+                ASSERT_EQ(address.compare(0, prefix.size(), prefix), 0) << what;
+                std::wstring restriction =
+                    index == app::kForumSearchIndex ? L"" : L"+site:" + Site(index);
+                ASSERT_GE(address.size(), prefix.size() + restriction.size()) << what;
+                EXPECT_EQ(address.substr(address.size() - restriction.size()), restriction) << what;
+                std::wstring keywordsPart = address.substr(
+                    prefix.size(), address.size() - prefix.size() - restriction.size());
+                // No escape is cut: every "%" starts a whole "%XX".
+                for (size_t at = keywordsPart.find(L'%'); at != std::wstring::npos;
+                     at = keywordsPart.find(L'%', at + 1)) {
+                    EXPECT_LE(at + 3, keywordsPart.size()) << what << ": a cut escape";
+                }
+                // Long keywords fill the address as far as whole pieces allow.
+                if (repeat >= 300) EXPECT_GE(address.size(), app::kMaxAddressUnits - 2) << what;
+            }
+        }
+    }
+}
+
+TEST(EventSinkInterfaces, AnswersOnlyIUnknownAndIDispatchAndCountsReferences) {
+    app::EventSink sink;
+    EXPECT_EQ(sink.AddRef(), 1u);
+    EXPECT_EQ(sink.AddRef(), 2u);
+    EXPECT_EQ(sink.Release(), 1u);
+    EXPECT_EQ(sink.Release(), 0u);
+
+    struct Case {
+        const IID* iid;
+        const char* name;
+        bool answered;
+    };
+    const Case cases[] = {
+        {&IID_IUnknown, "IUnknown", true},
+        {&IID_IDispatch, "IDispatch", true},
+        {&DIID_DWebBrowserEvents2, "DWebBrowserEvents2", false},
+        {&IID_IConnectionPoint, "IConnectionPoint", false},
+        {&IID_IWebBrowser2, "IWebBrowser2", false},
+    };
+    for (const Case& c : cases) {
+        void* out = reinterpret_cast<void*>(1);
+        HRESULT result = sink.QueryInterface(*c.iid, &out);
+        if (c.answered) {
+            EXPECT_EQ(result, S_OK) << c.name;
+            EXPECT_EQ(out, static_cast<IDispatch*>(&sink)) << c.name;
+            EXPECT_EQ(sink.Release(), 0u) << c.name << ": QueryInterface added no reference";
+        } else {
+            EXPECT_EQ(result, E_NOINTERFACE) << c.name;
+            EXPECT_EQ(out, nullptr) << c.name;
+            EXPECT_EQ(sink.AddRef(), 1u) << c.name << ": the count changed";
+            sink.Release();
+        }
+    }
+}
+
+TEST(EventSinkStandIn, CancelsNewWindow2AndOpensNewWindow3InTheWebGadget) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    app::EventSink sink;
+    app::ConnectEventSink(form.browser, sink);
+    EXPECT_EQ(form.standIn.Calls("FindConnectionPoint").size(), 1u);
+    EXPECT_EQ(form.standIn.Calls("Advise"), std::vector<std::string>{"Advise"})
+        << "the stand-in accepted no IDispatch-only sink";
+
+    EXPECT_EQ(form.standIn.fireNewWindow2(), VARIANT_TRUE);
+    EXPECT_TRUE(form.standIn.Calls("Navigate").empty());
+
+    struct Case {
+        const wchar_t* url;
+        std::wstring navigated;
+    };
+    const Case cases[] = {
+        {L"http://127.0.0.1/page?a=1&b=2", L"http://127.0.0.1/page?a=1&b=2"},
+        {L"http://127.0.0.1/Привет", L"http://127.0.0.1/Привет"},
+        {L"http://127.0.0.1/\u4E2D", L"http://127.0.0.1/?"},  // outside the code page
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(form.standIn.fireNewWindow3(c.url), VARIANT_FALSE) << "Cancel was touched";
+        EXPECT_EQ(form.LastNavigation(), Utf8(c.navigated)) << Utf8(c.url);
+    }
+    form.standIn.clearLog();
+    form.standIn.fireEvent(104);  // DownloadComplete: nothing
+    form.standIn.fireEvent(DISPID_BEFORENAVIGATE2);
+    EXPECT_EQ(form.standIn.Log(), "");
+}
+
+TEST(EventSinkWithoutBrowser, ConnectingToNoBrowserDoesNothing) {
+    app::EventSink sink;
+    app::ConnectEventSink(nullptr, sink);
+    EXPECT_EQ(sink.AddRef(), 1u) << "someone kept a reference to the sink";
+}
+
+TEST(BannerStandIn, WrittenOnceWhenIdleAndTheTimerIsGoneAfterwards) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    std::wstring banner =
+        L"<P> <P> <P> <P> <P> <div style=\"text-align: center; color: rgb(204, 0, 0);\">"
+        L"<big><big><big><big><big>Поиск по сайтам</big></big></big></big></big><br></div>";
+    ASSERT_EQ(banner.size(), 156u);
+
+    form.standIn.setBusy(1);
+    ASSERT_NE(SetTimer(form.window, app::kBannerTimer, 10, app::BannerTimer), 0u);
+    // While busy it keeps asking and writes nothing.
+    EXPECT_TRUE(PumpUntil([&] { return form.standIn.Calls("get_Busy").size() >= 5; }));
+    EXPECT_TRUE(form.standIn.Calls("put_innerHTML").empty());
+
+    form.standIn.setBusy(0);
+    EXPECT_TRUE(PumpUntil([&] { return !form.standIn.Calls("put_innerHTML").empty(); }));
+    EXPECT_EQ(std::wstring(form.standIn.bodyHtml()), banner);
+    EXPECT_FALSE(KillTimer(form.window, app::kBannerTimer)) << "the banner timer still exists";
+    PumpUntil([] { return false; }, 100);
+    EXPECT_EQ(form.standIn.Calls("put_innerHTML").size(), 1u);
+}
+
+TEST(BannerWithoutBrowser, TimerEndsItselfWithoutABrowser) {
+    HWND window = OpenTestWindow("no browser");
+    app::SetMainWindow(window);
+    app::SetBrowser(nullptr);
+    SetTimer(window, app::kBannerTimer, 10, app::BannerTimer);
+    EXPECT_TRUE(PumpUntil([&] { return !KillTimer(window, app::kBannerTimer); }));
+    app::SearchRequest();  // reads the (missing) form, navigates nothing
+}
