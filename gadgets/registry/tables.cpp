@@ -47,6 +47,15 @@ RegistryNode* FindColourEntry(HWND handle) {
     return colourTable != nullptr ? ListFindGroup(*colourTable, HandleKey(handle), 3) : nullptr;
 }
 
+std::vector<int32_t> GadgetTableKeys() {
+    std::vector<int32_t> keys;
+    if (gadgetTable == nullptr) return keys;
+    for (RegistryNode* node = gadgetTable->first; node != nullptr; node = node->next) {
+        keys.push_back(node->key);
+    }
+    return keys;
+}
+
 int32_t ADDIN9999(int32_t number, HWND handle) {
     if (gadgetTable == nullptr) return 1;
     FREEGADGET(number);

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <vector>
+
 namespace gadgets {
 
 // Creates the gadget, class-name and colour tables on the first call.
@@ -18,6 +20,10 @@ std::string ClassNameOf(int32_t key);
 // Colour table: the triple (handle, background, text colour) for a window,
 // the oldest first; null when there is none or the tables do not exist yet.
 RegistryNode* FindColourEntry(HWND handle);
+
+// Gadget table: the keys of its nodes in list order (empty until the tables
+// exist), for code that checks how the table is laid out.
+std::vector<int32_t> GadgetTableKeys();
 
 // Handles and colours are kept in the tables' 32-bit fields as plain integers.
 inline int32_t HandleKey(HWND handle) {
