@@ -1,0 +1,212 @@
+// The program as a person uses it, with the browser stand-in recording what
+// the browser is asked: xdotool clicks and keys under Xvfb.
+#include "standin.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+using namespace testing_support;
+
+namespace {
+
+constexpr int kWebGadget = 1;
+constexpr int kKeywordBox = 4;
+constexpr int kOkButton = 5;
+
+struct RunningProgram {
+    PROCESS_INFORMATION process{};
+    HWND window = nullptr;
+    std::string logPath;
+
+    ~RunningProgram() {
+        if (process.hProcess != nullptr) {
+            TerminateProcess(process.hProcess, 99);
+            CloseHandle(process.hThread);
+            CloseHandle(process.hProcess);
+        }
+    }
+
+    std::string Log() const {
+        std::ifstream file(logPath, std::ios::binary);
+        std::stringstream text;
+        text << file.rdbuf();
+        return text.str();
+    }
+
+    size_t Count(const std::string& line) const {
+        std::istringstream text(Log());
+        size_t count = 0;
+        for (std::string each; std::getline(text, each);) count += each == line ? 1 : 0;
+        return count;
+    }
+
+    bool WaitForCount(const std::string& line, size_t count) const {
+        DWORD start = GetTickCount();
+        while (Count(line) < count) {
+            if (GetTickCount() - start > 10000) return false;
+            Sleep(20);
+        }
+        return true;
+    }
+
+    std::string Text(int id) const {
+        char text[512] = {};
+        SendMessageA(GetDlgItem(window, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        return text;
+    }
+
+    bool WaitForText(int id, const std::string& expected) const {
+        DWORD start = GetTickCount();
+        while (Text(id) != expected) {
+            if (GetTickCount() - start > 10000) return false;
+            Sleep(20);
+        }
+        return true;
+    }
+
+    // A left click at the centre of a gadget, through the X server.
+    void Click(int id) const {
+        RECT rect{};
+        GetWindowRect(GetDlgItem(window, id), &rect);
+        int x = (rect.left + rect.right) / 2;
+        int y = (rect.top + rect.bottom) / 2;
+        RunUnix("/usr/bin/xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
+                " click 1");
+    }
+};
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM context) {
+    auto* program = reinterpret_cast<RunningProgram*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (owner == program->process.dwProcessId && std::string(title) == "Zudizazuz") {
+        program->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void Start(RunningProgram& program) {
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    program.logPath = std::string(folder) + "zudizazuz-standin-" +
+                      std::to_string(GetCurrentProcessId()) + ".log";
+    DeleteFileA(program.logPath.c_str());
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_LOG", program.logPath.c_str());
+
+    std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE_STANDIN"));
+    std::string line = "\"" + path + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &program.process))
+        << "could not start " << path;
+    DWORD start = GetTickCount();
+    while (program.window == nullptr && GetTickCount() - start < 15000) {
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&program));
+        if (program.window == nullptr) Sleep(20);
+    }
+    ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
+    WaitForInputIdle(program.process.hProcess, 15000);
+    auto xWindow = reinterpret_cast<uintptr_t>(GetPropA(program.window, "__wine_x11_whole_window"));
+    ASSERT_TRUE(RunUnix("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
+}
+
+int CloseAndWait(RunningProgram& program) {
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(program.process.hProcess, 15000) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(program.process.hProcess, &code);
+    CloseHandle(program.process.hThread);
+    CloseHandle(program.process.hProcess);
+    program.process = PROCESS_INFORMATION{};
+    return static_cast<int>(code);
+}
+
+const std::string kEngineSearch = "Navigate https://www.google.com/search?client=IE&rls=ru&q=";
+
+}  // namespace
+
+TEST(ProgramStandIn, SearchesRefreshesGoesBackAndForwardAndFollowsTheWindow) {
+    RunningProgram program;
+    Start(program);
+    ASSERT_NE(program.window, nullptr);
+
+    // Start-up: the host loads the blank page and the banner is written once idle.
+    EXPECT_TRUE(program.WaitForCount("CreateHost about:blank", 1)) << program.Log();
+    EXPECT_TRUE(program.WaitForCount("Advise", 1)) << program.Log();
+    // The log is UTF-8.
+    EXPECT_TRUE(program.WaitForCount(
+        Utf8(L"put_innerHTML <P> <P> <P> <P> <P> <div style=\"text-align: center; color: rgb(204, "
+             L"0, 0);\"><big><big><big><big><big>Поиск по сайтам</big></big></big></big></big>"
+             L"<br></div>"),
+        1))
+        << program.Log();
+
+    // A click in the keyword box clears the placeholder; typed text is searched.
+    EXPECT_EQ(program.Text(kKeywordBox), "\xC2\xE2\xE5\xE4\xE8\xF2\xE5 \xF2\xE5\xEA\xF1\xF2 \xE4\xEB\xFF "
+                                         "\xEF\xEE\xE8\xF1\xEA\xE0");
+    program.Click(kKeywordBox);
+    EXPECT_TRUE(program.WaitForText(kKeywordBox, "")) << "the placeholder stayed";
+    ASSERT_TRUE(RunUnix("/usr/bin/xdotool type --delay 20 abc"));
+    EXPECT_TRUE(program.WaitForText(kKeywordBox, "abc"));
+
+    const std::string search = kEngineSearch + "abc+site:https://forum.ixbt.com/";
+    ASSERT_TRUE(PressKeys("Return"));
+    EXPECT_TRUE(program.WaitForCount(search, 1)) << program.Log();
+    EXPECT_EQ(program.Text(kKeywordBox), "abc") << "the edit control took Enter";
+
+    program.Click(kOkButton);
+    EXPECT_TRUE(program.WaitForCount(search, 2)) << program.Log();
+    // A second click in the box leaves typed text alone.
+    program.Click(kKeywordBox);
+    ASSERT_TRUE(PressKeys("F5"));
+    EXPECT_TRUE(program.WaitForCount("Refresh", 1)) << program.Log();
+    EXPECT_EQ(program.Text(kKeywordBox), "abc");
+
+    // After an Alt shortcut Wine's default procedure enters menu mode on the
+    // release of Alt; Escape leaves it.
+    ASSERT_TRUE(PressKeys("alt+Left Escape"));
+    EXPECT_TRUE(program.WaitForCount("GoBack", 1)) << program.Log();
+    ASSERT_TRUE(PressKeys("alt+Right Escape"));
+    EXPECT_TRUE(program.WaitForCount("GoForward", 1)) << program.Log();
+
+    // The web gadget follows the window's outer size, less 35 by 100.
+    SetWindowPos(program.window, nullptr, 0, 0, 820, 640, SWP_NOMOVE | SWP_NOZORDER);
+    HWND web = GetDlgItem(program.window, kWebGadget);
+    ASSERT_NE(web, nullptr);
+    DWORD start = GetTickCount();
+    RECT rect{};
+    while (GetTickCount() - start < 10000) {
+        GetWindowRect(web, &rect);
+        if (rect.right - rect.left == 785 && rect.bottom - rect.top == 540) break;
+        Sleep(20);
+    }
+    EXPECT_EQ(rect.right - rect.left, 785);
+    EXPECT_EQ(rect.bottom - rect.top, 540);
+
+    EXPECT_EQ(CloseAndWait(program), 0);
+}
+
+TEST(ProgramWithoutBrowserStandIn, RunsItsFormAndSearchesNothingWhenNoBrowserComesUp) {
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_CONTROL", "1");
+    RunningProgram program;
+    Start(program);
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_CONTROL", nullptr);
+    ASSERT_NE(program.window, nullptr);
+    EXPECT_NE(GetDlgItem(program.window, kOkButton), nullptr) << "the form is missing";
+    EXPECT_EQ(GetDlgItem(program.window, kWebGadget), nullptr);
+    program.Click(kOkButton);
+    ASSERT_TRUE(PressKeys("Return F5"));
+    // The program still answers, and nothing reached a browser.
+    DWORD_PTR answer = 0;
+    EXPECT_NE(SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer), 0);
+    EXPECT_EQ(program.Count("Advise"), 0u);
+    EXPECT_EQ(program.Log().find("Navigate"), std::string::npos) << program.Log();
+    EXPECT_EQ(CloseAndWait(program), 0);
+}
