@@ -62,11 +62,12 @@ int32_t DecodeCommand(EventRecord& event, const StackEntry& entry) {
         return 1026;
     }
     event.window = sender;
+    // The class is known in-process; focus and properties cost a wine server
+    // round trip each, so they are asked only when the class does not decide.
     int32_t kind = GADGETCLASS(sender);
-    if (GetFocus() != sender && Property(entry.window, "WM_NOTIFY_Event") != 1 && kind != 16 &&
-        kind != 15) {
-        return 0;
-    }
+    bool reports = kind == 16 || kind == 15 || GetFocus() == sender ||
+                   Property(entry.window, "WM_NOTIFY_Event") == 1;
+    if (!reports) return 0;
     event.number = LOWORD(entry.wParam);
     event.toolbarNumber = event.number;
     SetPropA(entry.window, "WM_NOTIFY_Event", nullptr);

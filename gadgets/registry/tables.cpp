@@ -99,7 +99,10 @@ int32_t FREEGADGET(int32_t number) {
     // is unlinked below, so a number equal to some handle's value never
     // destroys or unlinks another gadget's window.
     RegistryNode* pair = FindGadgetPair(number);
-    HWND window = pair != nullptr ? KeyHandle(pair->next->value) : nullptr;
+    // An unregistered number has no window to clean up: every call below
+    // would fail on handle 0, and each costs a wine server round trip.
+    if (pair == nullptr) return 0;
+    HWND window = KeyHandle(pair->next->value);
 
     // Gadget kinds with resources of their own hang them on their window.
     if (HANDLE statusArray = GetPropA(window, "STATUSBARARRAY")) {
@@ -119,7 +122,9 @@ int32_t FREEGADGET(int32_t number) {
     }
     RemovePropA(window, "addparam60000");
     BOOL destroyed = window != nullptr ? DestroyWindow(window) : FALSE;
-    if (gadgetTable != nullptr) ListRemovePair(*gadgetTable, number);
+    // Looked up again: the window procedure may have changed the table while
+    // the window was being destroyed.
+    ListRemovePair(*gadgetTable, number);
     return destroyed ? 1 : 0;
 }
 
