@@ -15,7 +15,10 @@ start_session() {
     fi
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        # A new prefix goes on setting itself up after wineboot returns; wait
+        # until all of it has ended, or the first tests pay for it.
         /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+        "$WINESERVER" -w >/dev/null 2>&1 || true
     fi
     # Without a window manager Wine's DestroyWindow waits 2 s for one;
     # unmanaged windows remove that wait (Wine draws the frames itself).

@@ -212,7 +212,7 @@ TEST(ProgramAltF4, EndsWithStatusZeroWhenClosedWithAltF4) {
     ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
     auto xWindow = reinterpret_cast<uintptr_t>(GetPropA(program.window, "__wine_x11_whole_window"));
     ASSERT_NE(xWindow, 0u) << "no X window behind the program's window";
-    ASSERT_TRUE(RunUnix("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
+    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
     ASSERT_TRUE(PressKeys("alt+F4"));
     EXPECT_EQ(ExitStatus(program), 0);
 }

@@ -73,7 +73,7 @@ struct RunningProgram {
         GetWindowRect(GetDlgItem(window, id), &rect);
         int x = (rect.left + rect.right) / 2;
         int y = (rect.top + rect.bottom) / 2;
-        RunUnix("/usr/bin/xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
+        RunUnixToEnd("/usr/bin/xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
                 " click 1");
     }
 };
@@ -114,7 +114,7 @@ void Start(RunningProgram& program) {
     ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
     WaitForInputIdle(program.process.hProcess, 15000);
     auto xWindow = reinterpret_cast<uintptr_t>(GetPropA(program.window, "__wine_x11_whole_window"));
-    ASSERT_TRUE(RunUnix("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
+    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
 }
 
 int CloseAndWait(RunningProgram& program) {
@@ -153,7 +153,7 @@ TEST(ProgramStandIn, SearchesRefreshesGoesBackAndForwardAndFollowsTheWindow) {
                                          "\xEF\xEE\xE8\xF1\xEA\xE0");
     program.Click(kKeywordBox);
     EXPECT_TRUE(program.WaitForText(kKeywordBox, "")) << "the placeholder stayed";
-    ASSERT_TRUE(RunUnix("/usr/bin/xdotool type --delay 20 abc"));
+    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool type --delay 20 abc"));
     EXPECT_TRUE(program.WaitForText(kKeywordBox, "abc"));
 
     const std::string search = kEngineSearch + "abc+site:https://forum.ixbt.com/";

@@ -67,8 +67,24 @@ bool RunUnix(const std::string& commandLine, int timeoutMs) {
     return true;
 }
 
+bool RunUnixToEnd(const std::string& commandLine, int timeoutMs) {
+    static int runs = 0;
+    std::string marker = "/tmp/zudizazuz-run-" + std::to_string(GetCurrentProcessId()) + "-" +
+                         std::to_string(++runs) + ".done";
+    std::string markerPath = WindowsPath(marker);
+    DeleteFileA(markerPath.c_str());
+    if (!RunUnix("/bin/sh -c \"" + commandLine + "; : > " + marker + "\"", timeoutMs)) return false;
+    DWORD start = GetTickCount();
+    while (GetFileAttributesA(markerPath.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
+        Sleep(10);
+    }
+    DeleteFileA(markerPath.c_str());
+    return true;
+}
+
 bool PressKeys(const std::string& keys) {
-    return RunUnix("/usr/bin/xdotool key --delay 20 " + keys);
+    return RunUnixToEnd("/usr/bin/xdotool key --delay 20 " + keys);
 }
 
 void FocusWindow(HWND window) {

@@ -36,6 +36,12 @@ void Drain();
 // could not be started.
 bool RunUnix(const std::string& commandLine, int timeoutMs = 10000);
 
+// Runs a Linux command line through /bin/sh and waits, up to the deadline,
+// until it has finished (Wine gives RunUnix no handle to wait on, so a marker
+// file written after the command tells). The line must not hold double
+// quotes. True when it finished in time.
+bool RunUnixToEnd(const std::string& commandLine, int timeoutMs = 10000);
+
 // Presses keys through the X server (xdotool key) into the focused window.
 bool PressKeys(const std::string& keys);
 

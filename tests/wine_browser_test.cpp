@@ -711,7 +711,10 @@ TEST_F(WineBrowserBody, WithoutADocumentReadingGivesEmptyAndWritingChangesNothin
         EXPECT_EQ(WEBGADGETGETBODY(browser_, 1), "") << "after writing";
         EXPECT_EQ(WEBGADGETGETURL(browser_), location);
         EXPECT_EQ(server_.Requests().size(), requests) << "writing the body fetched something";
-        EXPECT_EQ(References(browser_), references) << "a reference on the control was left";
+        // The control drops references of its own as a finished load winds
+        // down, so the count may fall meanwhile; a reference left by the
+        // calls above would raise it.
+        EXPECT_LE(References(browser_), references) << "a reference on the control was left";
     }
 }
 

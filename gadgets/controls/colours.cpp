@@ -75,20 +75,21 @@ RegistryNode* ColourNode(RegistryNode* entry, int32_t type) {
 }  // namespace
 
 int32_t GetGadgetColor(intptr_t numberOrHandle, int32_t type) {
-    switch (type) {
+    int colourType = type & 0xFF;  // a colour type is 8 bits wide, as in SetGadgetColor
+    switch (colourType) {
         case 1:
         case 2: {
             HWND gadget = GadgetID(static_cast<int32_t>(numberOrHandle));
             HWND key = gadget;
             if (GETCLASSNAME_(gadget) == "ExplorerGadget") key = ExplorerListView(gadget);
             if (key == nullptr) return 0;
-            RegistryNode* colour = ColourNode(FindColourEntry(key), type);
+            RegistryNode* colour = ColourNode(FindColourEntry(key), colourType);
             return colour != nullptr ? colour->value : 0;
         }
         case 3:
         case 4: {
-            RegistryNode* colour =
-                ColourNode(FindColourEntry(reinterpret_cast<HWND>(numberOrHandle)), type - 2);
+            HWND key = reinterpret_cast<HWND>(numberOrHandle);
+            RegistryNode* colour = ColourNode(FindColourEntry(key), colourType - 2);
             if (colour == nullptr) {
                 ERR_(1);
                 return 0;

@@ -1,0 +1,528 @@
+// The search form: in the running program (geometry, classes, styles, items,
+// what reaches the screen, placeholder clearing through real clicks) and
+// built in this process by the application's own CreateSearchForm.
+#include "app/app.h"
+#include "app/sites.h"
+#include "test_support.h"
+
+#include "gadgets/events/event_state.h"
+#include "gadgets/registry/tables.h"
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+using namespace gadgets;
+using namespace testing_support;
+
+namespace {
+
+constexpr const char* kLabelText = "Поиск по сайту:";
+constexpr COLORREF kBlue = 0xFF0000;
+
+// ---- The program as a separate process -------------------------------------
+
+std::string ClassName(HWND window) {
+    char name[128] = {};
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+// Polls `done` until it holds or the deadline passes; true when it held.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// zudizazuz.exe, started for one test and closed through its close request.
+class RunningProgram {
+public:
+    RunningProgram() {
+        std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE"));
+        std::string line = "\"" + path + "\"";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                            nullptr, &startup, &process_)) {
+            ADD_FAILURE() << "could not start " << path << ", error " << GetLastError();
+            return;
+        }
+        WaitUntil([&] {
+            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(this));
+            return window_ != nullptr;
+        }, 15000);
+        // Start-up is over once the program waits for input in its main loop.
+        WaitForInputIdle(process_.hProcess, 15000);
+    }
+
+    ~RunningProgram() {
+        if (process_.hProcess == nullptr) return;
+        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
+            TerminateProcess(process_.hProcess, 99);
+        }
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+
+    RunningProgram(const RunningProgram&) = delete;
+    RunningProgram& operator=(const RunningProgram&) = delete;
+
+    HWND Window() const { return window_; }
+    HWND Gadget(int number) const { return GetDlgItem(window_, number); }
+
+    // The gadget's rectangle in the main window's client coordinates.
+    RECT ClientRect(int number) const {
+        RECT rect{};
+        GetWindowRect(Gadget(number), &rect);
+        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
+        return rect;
+    }
+
+    // WM_GETTEXT carries its buffer across processes.
+    std::string Text(int number) const {
+        char text[512] = {};
+        DWORD_PTR length = 0;
+        SendMessageTimeoutA(Gadget(number), WM_GETTEXT, sizeof text,
+                            reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &length);
+        return text;
+    }
+
+    // Closes the window as the user would and returns the exit status (-1 when
+    // the program did not end).
+    int Close() {
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process_.hProcess, 15000) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.hProcess, &code);
+        return static_cast<int>(code);
+    }
+
+private:
+    static BOOL CALLBACK FindMainWindow(HWND window, LPARAM context) {
+        auto* program = reinterpret_cast<RunningProgram*>(context);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char title[64] = {};
+        GetWindowTextA(window, title, sizeof title);
+        if (owner == program->process_.dwProcessId && std::string(title) == "Zudizazuz" &&
+            IsWindowVisible(window)) {
+            program->window_ = window;
+            return FALSE;
+        }
+        return TRUE;
+    }
+
+    PROCESS_INFORMATION process_{};
+    HWND window_ = nullptr;
+};
+
+struct GadgetLayout {
+    int number;
+    const char* role;
+    const char* className;
+    RECT rect;  // client coordinates; the combo box's height is checked apart
+    DWORD styleBits;
+    DWORD exStyleBits;
+};
+
+const GadgetLayout kForm[] = {
+    {app::kSiteLabel, "site label", "Static", {10, 10, 130, 30},
+     WS_CHILD | WS_VISIBLE | SS_NOTIFY | SS_CENTERIMAGE, 0},
+    {app::kSiteList, "site list", "ComboBox", {125, 10, 355, 130},
+     WS_CHILD | WS_VISIBLE | CBS_DROPDOWNLIST, 0},
+    {app::kKeywordBox, "keyword box", "Edit", {380, 10, 630, 34},
+     WS_CHILD | WS_VISIBLE | ES_CENTER | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE},
+    {app::kOkButton, "OK button", "Button", {640, 10, 670, 33}, WS_CHILD | WS_VISIBLE, 0},
+};
+
+// ---- Screenshots -----------------------------------------------------------
+
+// An RGB picture of the X screen.
+struct Screenshot {
+    int width = 0;
+    int height = 0;
+    std::vector<unsigned char> pixels;  // 3 bytes a pixel, rows top down
+
+    COLORREF At(int x, int y) const {
+        const unsigned char* p = &pixels[(static_cast<size_t>(y) * width + x) * 3];
+        return RGB(p[0], p[1], p[2]);
+    }
+    // How many pixels of `rect` (screen coordinates) have exactly the colour.
+    int Count(const RECT& rect, COLORREF colour) const {
+        int count = 0;
+        for (int y = rect.top; y < rect.bottom; ++y) {
+            for (int x = rect.left; x < rect.right; ++x) count += At(x, y) == colour ? 1 : 0;
+        }
+        return count;
+    }
+};
+
+// The colour that covers most of a rectangle, `pixel` giving each colour.
+COLORREF Dominant(const RECT& rect, const std::function<COLORREF(int x, int y)>& pixel) {
+    std::map<COLORREF, int> counts;
+    for (int y = rect.top; y < rect.bottom; ++y) {
+        for (int x = rect.left; x < rect.right; ++x) ++counts[pixel(x, y)];
+    }
+    auto most = std::max_element(counts.begin(), counts.end(),
+                                 [](const auto& a, const auto& b) { return a.second < b.second; });
+    return most != counts.end() ? most->first : CLR_INVALID;
+}
+
+// The face colour of an "OK" push button of the given size as the system
+// draws it for the program: made here under the program's own manifest (so
+// with the same common controls and theme), under a parent that leaves
+// WM_CTLCOLORBTN to DefWindowProc, and printed into a bitmap.
+std::optional<COLORREF> SystemButtonFace(int width, int height) {
+    std::string program = WindowsPath(Env("ZUDIZAZUZ_EXE"));
+    ACTCTXA manifest{};
+    manifest.cbSize = sizeof manifest;
+    manifest.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    manifest.lpSource = program.c_str();
+    manifest.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE context = CreateActCtxA(&manifest);
+    if (context == INVALID_HANDLE_VALUE) return std::nullopt;
+    ULONG_PTR cookie = 0;
+    ActivateActCtx(context, &cookie);
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&classes);
+    HWND parent = CreateWindowExA(0, "#32770", "", WS_POPUP, 0, 0, width + 20, height + 20,
+                                  nullptr, nullptr, nullptr, nullptr);
+    HWND button = CreateWindowExA(0, "Button", "OK", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 0, 0,
+                                  width, height, parent, reinterpret_cast<HMENU>(5), nullptr,
+                                  nullptr);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ before = SelectObject(memory, bitmap);
+    SendMessageA(button, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory),
+                 PRF_CLIENT | PRF_ERASEBKGND);
+    RECT inside{3, 3, width - 3, height - 3};
+    COLORREF face = Dominant(inside, [&](int x, int y) { return GetPixel(memory, x, y); });
+    SelectObject(memory, before);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    DestroyWindow(parent);
+    DeactivateActCtx(0, cookie);
+    ReleaseActCtx(context);
+    return face;
+}
+
+// Reads a binary PPM (P6, maximum 255); nothing when the file is not one yet.
+std::optional<Screenshot> ReadPpm(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::string magic;
+    int width = 0, height = 0, maximum = 0;
+    if (!(file >> magic >> width >> height >> maximum) || magic != "P6" || maximum != 255) {
+        return std::nullopt;
+    }
+    file.get();  // the one white space after the header
+    Screenshot shot;
+    shot.width = width;
+    shot.height = height;
+    shot.pixels.resize(static_cast<size_t>(width) * height * 3);
+    if (!file.read(reinterpret_cast<char*>(shot.pixels.data()),
+                   static_cast<std::streamsize>(shot.pixels.size()))) {
+        return std::nullopt;
+    }
+    return shot;
+}
+
+// The whole X screen, through ImageMagick's import, saved at a Unix path.
+std::optional<Screenshot> TakeScreenshot(const std::string& path) {
+    DeleteFileA(WindowsPath(path).c_str());
+    if (!RunUnixToEnd("/usr/bin/import -window root -depth 8 ppm:" + path)) return std::nullopt;
+    return ReadPpm(WindowsPath(path));
+}
+
+RECT ScreenRect(HWND window) {
+    RECT rect{};
+    GetWindowRect(window, &rect);
+    return rect;
+}
+
+RECT Shrunk(RECT rect, int by) {
+    InflateRect(&rect, -by, -by);
+    return rect;
+}
+
+std::string Hex(COLORREF colour) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%06lX", static_cast<unsigned long>(colour));
+    return text;
+}
+
+}  // namespace
+
+TEST(RunningForm, ShowsItsFourGadgetsWhereAndAsTheLayoutPlacesThem) {
+    RunningProgram program;
+    ASSERT_NE(program.Window(), nullptr) << "the window \"Zudizazuz\" did not appear";
+    for (const GadgetLayout& gadget : kForm) {
+        SCOPED_TRACE(gadget.role);
+        HWND window = program.Gadget(gadget.number);
+        ASSERT_NE(window, nullptr) << "no child with control id " << gadget.number;
+        EXPECT_EQ(ClassName(window), gadget.className);
+        RECT rect = program.ClientRect(gadget.number);
+        EXPECT_EQ(rect.left, gadget.rect.left);
+        EXPECT_EQ(rect.top, gadget.rect.top);
+        EXPECT_EQ(rect.right - rect.left, gadget.rect.right - gadget.rect.left);
+        if (gadget.number == app::kSiteList) {
+            // A drop-down list combo box's window is as high as its selection
+            // field; the 120 pixels are the height of its dropped-down list.
+            auto field = SendMessageA(window, CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0);
+            EXPECT_GT(rect.bottom - rect.top, field);
+            EXPECT_LT(rect.bottom - rect.top, 120);
+            std::printf("site list: window %ld pixels high, selection field %ld\n",
+                        rect.bottom - rect.top, static_cast<long>(field));
+        } else {
+            EXPECT_EQ(rect.bottom - rect.top, gadget.rect.bottom - gadget.rect.top);
+        }
+        DWORD style = static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE));
+        EXPECT_EQ(style & gadget.styleBits, gadget.styleBits) << "style " << Hex(style);
+        DWORD exStyle = static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE));
+        EXPECT_EQ(exStyle & WS_EX_CLIENTEDGE, gadget.exStyleBits) << "extended " << Hex(exStyle);
+        EXPECT_TRUE(IsWindowVisible(window));
+    }
+    EXPECT_EQ(GetWindowLongA(program.Gadget(app::kOkButton), GWL_STYLE) & BS_TYPEMASK,
+              BS_PUSHBUTTON);
+    EXPECT_EQ(GetWindowLongA(program.Gadget(app::kKeywordBox), GWL_STYLE) & ES_CENTER, ES_CENTER);
+    EXPECT_EQ(program.Text(app::kSiteLabel), kLabelText);
+    EXPECT_EQ(program.Text(app::kKeywordBox), app::kPlaceholder);
+    EXPECT_EQ(program.Text(app::kOkButton), "OK");
+    EXPECT_EQ(program.Close(), 0);
+}
+
+TEST(RunningForm, SiteListHoldsTheFiveForumsWithTheFirstSelected) {
+    RunningProgram program;
+    ASSERT_NE(program.Window(), nullptr);
+    HWND list = program.Gadget(app::kSiteList);
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(std::size(app::kSites)));
+    EXPECT_EQ(SendMessageA(list, CB_GETCURSEL, 0, 0), 0);
+    // Across processes Wine hands CB_GETLBTEXT's text back in UTF-16 even to
+    // SendMessageA, so the items are read wide and narrowed here.
+    for (size_t i = 0; i < std::size(app::kSites); ++i) {
+        wchar_t wide[256] = {};
+        SendMessageW(list, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(wide));
+        EXPECT_EQ(UTFTOASCII(wide), app::kSites[i]) << "item " << i;
+    }
+    EXPECT_EQ(program.Text(app::kSiteList), app::kSites[0]) << "the selection field";
+    EXPECT_EQ(program.Close(), 0);
+}
+
+TEST(RunningFormScreenshot, BlueTextsOnTheirBackgroundsAndASystemColouredButton) {
+    RunningProgram program;
+    ASSERT_NE(program.Window(), nullptr);
+    RECT combo = ScreenRect(program.Gadget(app::kSiteList));
+    RECT label = ScreenRect(program.Gadget(app::kSiteLabel));
+    label.right = combo.left;  // the two overlap by 5 pixels
+    // Inside the client edge of the keyword box and the button's frame.
+    RECT keywords = Shrunk(ScreenRect(program.Gadget(app::kKeywordBox)), 2);
+    RECT button = Shrunk(ScreenRect(program.Gadget(app::kOkButton)), 3);
+
+    auto area = [](const RECT& r) { return (r.right - r.left) * (r.bottom - r.top); };
+    // With the program's common controls 6 the theme may draw the face in a
+    // colour of its own; either way it is the system's, not the library's.
+    std::optional<COLORREF> systemFace = SystemButtonFace(30, 23);
+    ASSERT_TRUE(systemFace.has_value()) << "no activation context from the program's manifest";
+    const COLORREF face = *systemFace;
+    std::printf("button face as the system draws it: %s (COLOR_BTNFACE %s)\n", Hex(face).c_str(),
+                Hex(GetSysColor(COLOR_BTNFACE)).c_str());
+    struct Check {
+        const char* what;
+        RECT rect;
+        COLORREF colour;
+        int atLeast;  // pixels of exactly this colour
+        int atMost;
+    };
+    std::vector<Check> checks = {
+        {"blue label text", label, kBlue, 20, area(label) / 2},
+        {"label background 0xF0F0F0", label, 0xF0F0F0, area(label) / 2, area(label)},
+        {"blue keyword text", keywords, kBlue, 20, area(keywords) / 2},
+        {"white keyword box", keywords, 0xFFFFFF, area(keywords) / 2, area(keywords)},
+        {"button face as the system draws it", button, face, area(button) / 2, area(button)},
+        {"no blue on the button", button, kBlue, 0, 0},
+        {"button text in the system colour", button, GetSysColor(COLOR_BTNTEXT), 5, area(button)},
+    };
+    const COLORREF windowFace = GetSysColor(COLOR_BTNFACE);
+    if (windowFace != 0xF0F0F0) {
+        checks.push_back({"no window face inside the label", label, windowFace, 0, 0});
+    }
+    auto failures = [&](const Screenshot& shot) {
+        std::vector<std::string> failed;
+        for (const Check& check : checks) {
+            int count = shot.Count(check.rect, check.colour);
+            if (count < check.atLeast || count > check.atMost) {
+                failed.push_back(std::string(check.what) + ": " + std::to_string(count) +
+                                 " pixels of " + Hex(check.colour) + ", expected " +
+                                 std::to_string(check.atLeast) + " to " +
+                                 std::to_string(check.atMost));
+            }
+        }
+        return failed;
+    };
+
+    // Shots until the program has painted the whole form, or the deadline.
+    const std::string path =
+        "/tmp/zudizazuz-form-" + std::to_string(GetCurrentProcessId()) + ".ppm";
+    std::vector<std::string> failed;
+    WaitUntil([&] {
+        std::optional<Screenshot> shot = TakeScreenshot(path);
+        if (shot && (shot->width < combo.right || shot->height < combo.bottom)) shot.reset();
+        failed = shot ? failures(*shot) : std::vector<std::string>{"no screenshot"};
+        return failed.empty();
+    });
+    for (const std::string& failure : failed) ADD_FAILURE() << failure;
+    if (failed.empty()) {
+        DeleteFileA(WindowsPath(path).c_str());
+    } else {
+        std::printf("the last screenshot is kept at %s\n", path.c_str());
+    }
+    EXPECT_EQ(program.Close(), 0);
+}
+
+namespace {
+
+// A point of the main window's client area that no child covers, in screen
+// coordinates; a press there reaches the library's window procedure.
+std::optional<POINT> EmptyClientPoint(HWND window) {
+    for (POINT client : {POINT{300, 300}, POINT{700, 30}, POINT{5, 45}, POINT{700, 45}}) {
+        if (ChildWindowFromPointEx(window, client, CWP_SKIPINVISIBLE) == window) {
+            POINT screen = client;
+            ClientToScreen(window, &screen);
+            return screen;
+        }
+    }
+    return std::nullopt;
+}
+
+// One xdotool run: a left click at the point, then whatever `then` adds (its
+// input reaches the program after the click's).
+bool ClickAt(POINT screen, const std::string& then = "") {
+    return RunUnixToEnd("/usr/bin/xdotool mousemove " + std::to_string(screen.x) + " " +
+                        std::to_string(screen.y) + " click 1 " + then);
+}
+
+POINT Centre(HWND window) {
+    RECT rect = ScreenRect(window);
+    return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+}
+
+}  // namespace
+
+TEST(RunningFormPlaceholder, AClickEmptiesThePlaceholderButLeavesTypedText) {
+    RunningProgram program;
+    ASSERT_NE(program.Window(), nullptr);
+    auto xWindow =
+        reinterpret_cast<uintptr_t>(GetPropA(program.Window(), "__wine_x11_whole_window"));
+    ASSERT_NE(xWindow, 0u) << "no X window behind the program's window";
+    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
+    std::optional<POINT> empty = EmptyClientPoint(program.Window());
+    ASSERT_TRUE(empty.has_value()) << "no free spot in the main window's client area";
+    auto keywords = [&] { return program.Text(app::kKeywordBox); };
+    ASSERT_EQ(keywords(), app::kPlaceholder);
+
+    ASSERT_TRUE(ClickAt(*empty));
+    EXPECT_TRUE(WaitUntil([&] { return keywords().empty(); }))
+        << "the placeholder stayed: \"" << keywords() << "\"";
+
+    ASSERT_TRUE(ClickAt(Centre(program.Gadget(app::kKeywordBox)), "type --delay 30 hello"));
+    ASSERT_TRUE(WaitUntil([&] { return keywords() == "hello"; })) << "typed: " << keywords();
+
+    // Input reaches the program in order: the text typed after the click
+    // proves that the click was handled while the box held "hello".
+    ASSERT_TRUE(ClickAt(*empty, "type --delay 30 _world"));
+    EXPECT_TRUE(WaitUntil([&] { return keywords() == "hello_world"; }))
+        << "after the second click: \"" << keywords() << "\"";
+
+    // The clearing acts whenever the box holds exactly the placeholder again.
+    SendMessageA(program.Gadget(app::kKeywordBox), WM_SETTEXT, 0,
+                 reinterpret_cast<LPARAM>(app::kPlaceholder));
+    ASSERT_EQ(keywords(), app::kPlaceholder);
+    ASSERT_TRUE(ClickAt(POINT{empty->x + 1, empty->y}));
+    EXPECT_TRUE(WaitUntil([&] { return keywords().empty(); }))
+        << "the placeholder put back stayed: \"" << keywords() << "\"";
+    EXPECT_EQ(program.Close(), 0);
+}
+
+// ---- The form built in this process ----------------------------------------
+
+namespace {
+
+std::optional<std::pair<COLORREF, COLORREF>> ColourEntry(HWND window) {
+    RegistryNode* entry = FindColourEntry(window);
+    if (entry == nullptr || entry->next == nullptr || entry->next->next == nullptr) {
+        return std::nullopt;
+    }
+    return std::pair{static_cast<COLORREF>(entry->next->value),
+                     static_cast<COLORREF>(entry->next->next->value)};
+}
+
+}  // namespace
+
+TEST(SearchFormInProcess, CreatesTheItemsTheColoursAndTheSelection) {
+    HWND window = OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
+    app::CreateSearchForm();
+
+    EXPECT_EQ(GetItemComboBox(app::kSiteList), 0);
+    for (int32_t i = 0; i < static_cast<int32_t>(std::size(app::kSites)); ++i) {
+        EXPECT_EQ(GetComboBoxText(app::kSiteList, i), app::kSites[i]) << "item " << i;
+    }
+    EXPECT_EQ(GetComboBoxText(app::kSiteList, 5), "") << "only five items";
+    EXPECT_EQ(GetGadgetText(app::kSiteLabel, 1), kLabelText);
+    EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), app::kPlaceholder);
+    EXPECT_EQ(GetGadgetText(app::kOkButton, 1), "OK");
+    for (int number : {app::kSiteLabel, app::kSiteList, app::kKeywordBox, app::kOkButton}) {
+        EXPECT_EQ(GetParent(GadgetID(number)), window) << "gadget " << number;
+    }
+
+    using Colours = std::optional<std::pair<COLORREF, COLORREF>>;
+    EXPECT_EQ(ColourEntry(GadgetID(app::kSiteLabel)), (Colours{{0xF0F0F0, kBlue}}));
+    EXPECT_EQ(ColourEntry(GadgetID(app::kKeywordBox)), (Colours{{0xFFFFFF, kBlue}}));
+    EXPECT_EQ(ColourEntry(GadgetID(app::kSiteList)), (Colours{{0xFFFFFF, 0}}));
+    EXPECT_EQ(ColourEntry(GadgetID(app::kOkButton)), Colours{}) << "the button stays uncoloured";
+
+    DestroyWindow(window);
+}
+
+TEST(SearchFormInProcess, PlaceholderIsClearedOnlyWhenTheBoxHoldsExactlyIt) {
+    HWND window = OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
+    app::CreateSearchForm();
+    const std::string placeholder = app::kPlaceholder;
+    struct Case {
+        const char* what;
+        std::string text;
+        std::string after;
+    };
+    const Case cases[] = {
+        {"the placeholder", placeholder, ""},
+        {"empty", "", ""},
+        {"typed text", "hello", "hello"},
+        {"the placeholder with a trailing space", placeholder + " ", placeholder + " "},
+        {"the placeholder with a leading space", " " + placeholder, " " + placeholder},
+        {"the placeholder without its last letter", placeholder.substr(0, placeholder.size() - 1),
+         placeholder.substr(0, placeholder.size() - 1)},
+        {"the placeholder twice", placeholder + placeholder, placeholder + placeholder},
+        {"the placeholder typed back", placeholder, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SetGadgetText(app::kKeywordBox, c.text);
+        app::ClearPlaceholder();
+        EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), c.after);
+    }
+    DestroyWindow(window);
+}
