@@ -2123,36 +2123,73 @@ TEST_F(WindowProcColours, ARedrawnLabelShowsItsBackground) {
 
 // ---- WAITEVENT ----------------------------------------------------------------------
 
-TEST(WaitEvent, BlocksUntilANewMessageAndReturnsTheWaitingEntryFirst) {
+// Posts a message after `delayMs` unless the test ends first; tells whether it
+// had to post.
+class LatePoster {
+public:
+    LatePoster(HWND target, int delayMs)
+        : done_(CreateEventA(nullptr, TRUE, FALSE, nullptr)), thread_([this, target, delayMs] {
+              if (WaitForSingleObject(done_, static_cast<DWORD>(delayMs)) == WAIT_TIMEOUT) {
+                  posted_.store(true);
+                  PostMessageA(target, WM_USER, 88, 0);
+              }
+          }) {}
+    ~LatePoster() { Stop(); CloseHandle(done_); }
+    // Ends the thread; whether it posted before that.
+    bool Stop() {
+        SetEvent(done_);
+        if (thread_.joinable()) thread_.join();
+        return posted_.load();
+    }
+
+private:
+    HANDLE done_;
+    std::atomic<bool> posted_{false};
+    std::thread thread_;
+};
+
+TEST(WaitEvent, BlocksWhileNothingIsPendingUntilAMessageArrives) {
     TestWindow window(WS_OVERLAPPEDWINDOW);  // hidden: no paint or activation traffic
+    Drain();
+    ASSERT_EQ(EventStackCount(), 0);
+    ASSERT_TRUE(QueueEmpty());
+    LatePoster poster(window, 300);
+    int32_t code = WAITEVENT();
+    bool posted = poster.Stop();
+    EXPECT_TRUE(posted) << "WAITEVENT returned with nothing to do";
+    if (code == 0) {  // woken by something else first: the posted message still comes
+        EXPECT_TRUE(PumpFor([](int32_t c) { return c == WM_USER && EVENTWPARAM() == 88; }));
+    } else {
+        EXPECT_EQ(code, WM_USER);
+        EXPECT_EQ(EVENTWPARAM(), 88);
+    }
+}
+
+TEST(WaitEvent, ReturnsTheWaitingEntryWithoutWaitingForANewMessage) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
     Drain();
     SendMessageA(window, WM_USER, 77, 0);
     ASSERT_EQ(EventStackCount(), 1);
     ASSERT_TRUE(QueueEmpty());  // this also marks the queue as examined
-
-    std::atomic<bool> entering{false};
-    std::atomic<bool> posted{false};
-    HANDLE returned = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    HWND target = window;
-    std::thread poster([&] {
-        while (!entering.load()) std::this_thread::yield();
-        // Give WAITEVENT the chance to return early: it must not.
-        WaitForSingleObject(returned, 300);
-        posted.store(true);
-        PostMessageA(target, WM_USER, 88, 0);
-    });
-    entering.store(true);
+    LatePoster watchdog(window, 5000);
     int32_t code = WAITEVENT();
-    bool postedBeforeReturn = posted.load();
-    SetEvent(returned);
-    poster.join();
-    CloseHandle(returned);
-
-    EXPECT_TRUE(postedBeforeReturn) << "WAITEVENT returned before a new message arrived";
+    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT waited for a new message with an entry waiting";
     EXPECT_EQ(code, WM_USER);
-    EXPECT_EQ(EVENTWPARAM(), 77) << "the waiting entry must come first";
-    // The new message is still queued and comes next.
-    EXPECT_TRUE(PumpFor([](int32_t c) { return c == WM_USER && EVENTWPARAM() == 88; }));
+    EXPECT_EQ(EVENTWPARAM(), 77);
+}
+
+TEST(WaitEvent, TakesMessagesThatAnEarlierLookAlreadySaw) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    PostMessageA(window, WM_USER, 1, 0);
+    PostMessageA(window, WM_USER, 2, 0);
+    ASSERT_EQ(WINDOWEVENT(), WM_USER);  // takes the first; the queue has been looked at
+    ASSERT_EQ(EVENTWPARAM(), 1);
+    LatePoster watchdog(window, 5000);
+    int32_t code = WAITEVENT();
+    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT stalled on a message the queue already held";
+    EXPECT_EQ(code, WM_USER);
+    EXPECT_EQ(EVENTWPARAM(), 2);
 }
 
 TEST(WaitEvent, ReturnsTheEventOfTheMessageThatWokeIt) {

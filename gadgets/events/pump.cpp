@@ -209,7 +209,14 @@ int32_t WINDOWEVENT() {
 }
 
 int32_t WAITEVENT() {
-    WaitMessage();
+    // Waits only while there is nothing to do: no recorded event waiting and
+    // no message in the queue, seen before or not. WaitMessage would also
+    // wait while the queue still holds messages that an earlier look saw
+    // (expired timers, a second posted message), and the program would stall
+    // until some new input came.
+    if (EventStackCount() == 0) {
+        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    }
     return WINDOWEVENT();
 }
 
