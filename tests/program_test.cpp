@@ -1,12 +1,10 @@
 // The program as a person uses it, with the browser stand-in recording what
 // the browser is asked: xdotool clicks and keys under Xvfb.
+#include "program_support.h"
 #include "standin.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
-
-#include <fstream>
-#include <sstream>
 
 using namespace testing_support;
 
@@ -15,118 +13,6 @@ namespace {
 constexpr int kWebGadget = 1;
 constexpr int kKeywordBox = 4;
 constexpr int kOkButton = 5;
-
-struct RunningProgram {
-    PROCESS_INFORMATION process{};
-    HWND window = nullptr;
-    std::string logPath;
-
-    ~RunningProgram() {
-        if (process.hProcess != nullptr) {
-            TerminateProcess(process.hProcess, 99);
-            CloseHandle(process.hThread);
-            CloseHandle(process.hProcess);
-        }
-    }
-
-    std::string Log() const {
-        std::ifstream file(logPath, std::ios::binary);
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
-    }
-
-    size_t Count(const std::string& line) const {
-        std::istringstream text(Log());
-        size_t count = 0;
-        for (std::string each; std::getline(text, each);) count += each == line ? 1 : 0;
-        return count;
-    }
-
-    bool WaitForCount(const std::string& line, size_t count) const {
-        DWORD start = GetTickCount();
-        while (Count(line) < count) {
-            if (GetTickCount() - start > 10000) return false;
-            Sleep(20);
-        }
-        return true;
-    }
-
-    std::string Text(int id) const {
-        char text[512] = {};
-        SendMessageA(GetDlgItem(window, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-        return text;
-    }
-
-    bool WaitForText(int id, const std::string& expected) const {
-        DWORD start = GetTickCount();
-        while (Text(id) != expected) {
-            if (GetTickCount() - start > 10000) return false;
-            Sleep(20);
-        }
-        return true;
-    }
-
-    // A left click at the centre of a gadget, through the X server.
-    void Click(int id) const {
-        RECT rect{};
-        GetWindowRect(GetDlgItem(window, id), &rect);
-        int x = (rect.left + rect.right) / 2;
-        int y = (rect.top + rect.bottom) / 2;
-        RunUnixToEnd("/usr/bin/xdotool mousemove --sync " + std::to_string(x) + " " + std::to_string(y) +
-                " click 1");
-    }
-};
-
-BOOL CALLBACK FindWindowOf(HWND window, LPARAM context) {
-    auto* program = reinterpret_cast<RunningProgram*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char title[64] = {};
-    GetWindowTextA(window, title, sizeof title);
-    if (owner == program->process.dwProcessId && std::string(title) == "Zudizazuz") {
-        program->window = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-void Start(RunningProgram& program) {
-    char folder[MAX_PATH] = {};
-    GetTempPathA(sizeof folder, folder);
-    program.logPath = std::string(folder) + "zudizazuz-standin-" +
-                      std::to_string(GetCurrentProcessId()) + ".log";
-    DeleteFileA(program.logPath.c_str());
-    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_LOG", program.logPath.c_str());
-
-    std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE_STANDIN"));
-    std::string line = "\"" + path + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    ASSERT_TRUE(CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                               nullptr, &startup, &program.process))
-        << "could not start " << path;
-    DWORD start = GetTickCount();
-    while (program.window == nullptr && GetTickCount() - start < 15000) {
-        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&program));
-        if (program.window == nullptr) Sleep(20);
-    }
-    ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
-    WaitForInputIdle(program.process.hProcess, 15000);
-    auto xWindow = reinterpret_cast<uintptr_t>(GetPropA(program.window, "__wine_x11_whole_window"));
-    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
-}
-
-int CloseAndWait(RunningProgram& program) {
-    PostMessageA(program.window, WM_CLOSE, 0, 0);
-    if (WaitForSingleObject(program.process.hProcess, 15000) != WAIT_OBJECT_0) return -1;
-    DWORD code = 0;
-    GetExitCodeProcess(program.process.hProcess, &code);
-    CloseHandle(program.process.hThread);
-    CloseHandle(program.process.hProcess);
-    program.process = PROCESS_INFORMATION{};
-    return static_cast<int>(code);
-}
 
 const std::string kEngineSearch = "Navigate https://www.google.com/search?client=IE&rls=ru&q=";
 

@@ -1,0 +1,158 @@
+#include "program_support.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace testing_support {
+
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+RunningProgram::~RunningProgram() {
+    if (process.hProcess == nullptr) return;
+    if (WaitForSingleObject(process.hProcess, 0) != WAIT_OBJECT_0) {
+        TerminateProcess(process.hProcess, 99);
+        WaitForSingleObject(process.hProcess, 5000);
+    }
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+std::vector<std::string> RunningProgram::Lines() const {
+    std::ifstream file(logPath, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    std::string all = text.str();
+    all.erase(all.rfind('\n') == std::string::npos ? 0 : all.rfind('\n') + 1);
+    std::vector<std::string> lines;
+    std::istringstream complete(all);
+    for (std::string line; std::getline(complete, line);) lines.push_back(line);
+    return lines;
+}
+
+std::string RunningProgram::Log() const {
+    std::string text;
+    for (const std::string& line : Lines()) text += line + "\n";
+    return text;
+}
+
+size_t RunningProgram::Count(const std::string& line) const {
+    size_t count = 0;
+    for (const std::string& each : Lines()) count += each == line ? 1 : 0;
+    return count;
+}
+
+bool RunningProgram::WaitForCount(const std::string& line, size_t count) const {
+    return WaitUntil([&] { return Count(line) >= count; });
+}
+
+std::string RunningProgram::Text(int number) const {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutA(Gadget(number), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::vector<char> text(length * 2 + 2, '\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutA(Gadget(number), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    return text.data();
+}
+
+std::wstring RunningProgram::WideText(int number) const {
+    DWORD_PTR length = 0;
+    SendMessageTimeoutW(Gadget(number), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length);
+    std::vector<wchar_t> text(length + 2, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(Gadget(number), WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_ABORTIFHUNG, 5000, &copied);
+    return text.data();
+}
+
+bool RunningProgram::WaitForText(int number, const std::string& expected) const {
+    return WaitUntil([&] { return Text(number) == expected; });
+}
+
+void RunningProgram::Click(int number) const {
+    RECT rect{};
+    GetWindowRect(Gadget(number), &rect);
+    int x = (rect.left + rect.right) / 2;
+    int y = (rect.top + rect.bottom) / 2;
+    RunUnixToEnd("/usr/bin/xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                 " click 1");
+}
+
+bool RunningProgram::Answers() const {
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) != 0;
+}
+
+namespace {
+
+BOOL CALLBACK FindWindowOf(HWND window, LPARAM context) {
+    auto* program = reinterpret_cast<RunningProgram*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    if (owner == program->process.dwProcessId && std::string(title) == "Zudizazuz") {
+        program->window = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::string XWindow(HWND window) {
+    return std::to_string(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window")));
+}
+
+void Start(RunningProgram& program) {
+    static int starts = 0;
+    char folder[MAX_PATH] = {};
+    GetTempPathA(sizeof folder, folder);
+    program.logPath = std::string(folder) + "zudizazuz-standin-" +
+                      std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++starts) + ".log";
+    DeleteFileA(program.logPath.c_str());
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_LOG", program.logPath.c_str());
+
+    std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE_STANDIN"));
+    std::string line = "\"" + path + "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    ASSERT_TRUE(CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &program.process))
+        << "could not start " << path;
+    WaitUntil([&] {
+        EnumWindows(FindWindowOf, reinterpret_cast<LPARAM>(&program));
+        return program.window != nullptr;
+    });
+    ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
+    WaitForInputIdle(program.process.hProcess, 15000);
+    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + XWindow(program.window)));
+}
+
+int WaitForExit(RunningProgram& program, int timeoutMs) {
+    if (WaitForSingleObject(program.process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(program.process.hProcess, &code);
+    CloseHandle(program.process.hThread);
+    CloseHandle(program.process.hProcess);
+    program.process = PROCESS_INFORMATION{};
+    return static_cast<int>(code);
+}
+
+int CloseAndWait(RunningProgram& program) {
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    return WaitForExit(program);
+}
+
+}  // namespace testing_support
