@@ -25,8 +25,9 @@ start_session() {
     # On a user's display the window manager manages the windows as usual.
     local managed=Y
     [ -n "$STARTED_XVFB_PID" ] && managed=N
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
+    # The persistent server first: any Wine command would start a short-lived one.
     "$WINESERVER" -p >/dev/null 2>&1 || true
+    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
 }
 
 stop_session() {
