@@ -24,31 +24,7 @@ std::wstring Site(int index) {
     return std::wstring(ascii.begin(), ascii.end());
 }
 
-// A main window with the search form and the stand-in's browser.
-struct FormFixture {
-    StandIn standIn;
-    HWND window = nullptr;
-    IWebBrowser2* browser = nullptr;
-
-    FormFixture() {
-        if (!standIn.Load()) {
-            ADD_FAILURE() << "the stand-in atl.dll did not load";
-            return;
-        }
-        window = OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
-        app::SetMainWindow(window);
-        browser = WEBGADGET(app::kWebGadget, 10, 50, 700, 500, "about:blank", 0, 0);
-        app::SetBrowser(browser);
-        app::CreateSearchForm();
-        standIn.clearLog();
-    }
-
-    // The address of the last navigation, as the browser was given it.
-    std::string LastNavigation() const {
-        std::vector<std::string> calls = standIn.Calls("Navigate");
-        return calls.empty() ? "(none)" : calls.back().substr(std::string("Navigate ").size());
-    }
-};
+using FormFixture = StandInForm;
 
 struct SearchCase {
     int index;

@@ -233,26 +233,7 @@ std::wstring FromAnsi(const std::string& bytes) {
 // Search requests
 // ============================================================================
 
-// A main window with the search form and the stand-in's browser, as the
-// program builds it.
-struct FormFixture {
-    StandIn standIn;
-    HWND window = nullptr;
-    IWebBrowser2* browser = nullptr;
-
-    FormFixture() {
-        if (!standIn.Load()) {
-            ADD_FAILURE() << "the stand-in atl.dll did not load";
-            return;
-        }
-        window = OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
-        app::SetMainWindow(window);
-        browser = WEBGADGET(app::kWebGadget, 10, 50, 700, 500, "about:blank", 0, 0);
-        app::SetBrowser(browser);
-        app::CreateSearchForm();
-        standIn.clearLog();
-    }
-};
+using FormFixture = StandInForm;
 
 // Keywords of all kinds: Cyrillic, the escaped characters, spaces at the
 // ends, a tab, and more than the address holds.

@@ -1,5 +1,10 @@
 #include "standin.h"
 
+#include "app/app.h"
+#include "gadgets/gadgets.h"
+
+#include <gtest/gtest.h>
+
 #include <sstream>
 #include <vector>
 
@@ -43,6 +48,24 @@ std::string Utf8(const std::wstring& text) {
     WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, result.data(), bytes, nullptr, nullptr);
     result.resize(result.size() - 1);
     return result;
+}
+
+StandInForm::StandInForm() {
+    if (!standIn.Load()) {
+        ADD_FAILURE() << "the stand-in atl.dll did not load";
+        return;
+    }
+    window = gadgets::OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
+    app::SetMainWindow(window);
+    browser = gadgets::WEBGADGET(app::kWebGadget, 10, 50, 700, 500, "about:blank", 0, 0);
+    app::SetBrowser(browser);
+    app::CreateSearchForm();
+    standIn.clearLog();
+}
+
+std::string StandInForm::LastNavigation() const {
+    std::vector<std::string> calls = standIn.Calls("Navigate");
+    return calls.empty() ? "(none)" : calls.back().substr(std::string("Navigate ").size());
 }
 
 }  // namespace testing_support

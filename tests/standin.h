@@ -4,6 +4,7 @@
 
 #include <windows.h>
 #include <oaidl.h>
+#include <exdisp.h>
 
 #include <string>
 #include <vector>
@@ -33,5 +34,17 @@ struct StandIn {
 enum StandInObject { kBrowserObject = 0, kContainer = 1, kConnectionPoint = 2, kDocument = 3, kBody = 4 };
 
 std::string Utf8(const std::wstring& text);
+
+// A main window like the program's, with the stand-in's browser as the web
+// gadget and the search form, the stand-in's log cleared.
+struct StandInForm {
+    StandIn standIn;
+    HWND window = nullptr;
+    IWebBrowser2* browser = nullptr;
+
+    StandInForm();
+    // The address of the last navigation, as the browser was given it.
+    std::string LastNavigation() const;
+};
 
 }  // namespace testing_support
