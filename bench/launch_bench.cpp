@@ -8,8 +8,9 @@
 //   bare_window   one window, one message loop, the same two 10 ms timers
 //   bare_browser  bare_window plus the WebBrowser control hosted through
 //                 atl.dll (AtlAxWinInit, an "AtlAxWin" child, "about:blank")
-//   stand-in      the copy of zudizazuz.exe beside the browser stand-in
-//                 atl.dll (BUILD/tests), for the banner only
+//   stand-in      zudizazuz.exe with the browser stand-in atl.dll that
+//                 scripts/bench.sh installs in the prefix's system folder
+//                 (atl=n), for the banner only
 //
 // Wine takes a process's DLL load order from the Unix environment it was
 // started in, not from the environment block CreateProcess passes, so the
@@ -79,7 +80,7 @@ Options ParseOptions(int argc, char** argv) {
     std::wstring build = Folder(bench);
     Options options;
     options.program = build + L"\\zudizazuz.exe";
-    options.standIn = build + L"\\tests\\zudizazuz.exe";
+    options.standIn = build + L"\\zudizazuz.exe";
     options.bareWindow = bench + L"\\bare_window.exe";
     options.bareBrowser = bench + L"\\bare_browser.exe";
     options.bare32 = bench + L"\\i686\\bare_window.exe";

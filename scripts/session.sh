@@ -30,6 +30,38 @@ start_session() {
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
 }
 
+# Whether this machine's kernel executes 32-bit x86 code under Wine: a tiny
+# PE32 program must run and return its status. When it cannot, says why in
+# PROBE32_REASON. Needs start_session first.
+runs_32bit() {
+    local probe="$ROOT/build/probe32.exe" output status
+    if [ ! -f "$probe" ]; then
+        mkdir -p "$ROOT/build"
+        if ! printf 'int main(void) { return 32; }\n' | i686-w64-mingw32-gcc -x c - -o "$probe"; then
+            PROBE32_REASON="the 32-bit probe program could not be built"
+            return 1
+        fi
+    fi
+    set +e
+    output="$(timeout 120 wine "$probe" 2>&1)"
+    status=$?
+    set -e
+    [ "$status" -eq 32 ] && return 0
+    PROBE32_REASON="a 32-bit probe program under Wine ended with status $status"
+    [ -n "$output" ] && PROBE32_REASON+=" ($(printf '%s' "$output" | tail -n 1))"
+    return 1
+}
+
+# Installs the browser stand-in as the prefix's own atl.dll, where the program
+# looks for it (the system folder: syswow64 for a 32-bit DLL in this 64-bit
+# prefix, system32 for a 64-bit one). Wine's own atl.dll still serves every
+# process started with the default load order (atl=b); atl=n picks this one.
+install_standin() {
+    local dll="$1" folder=syswow64
+    case "$(file -b "$dll")" in *x86-64*) folder=system32 ;; esac
+    cp "$dll" "$WINEPREFIX/drive_c/windows/$folder/atl.dll"
+}
+
 stop_session() {
     "$WINESERVER" -k >/dev/null 2>&1 || true
     if [ -n "$STARTED_XVFB_PID" ]; then kill "$STARTED_XVFB_PID" 2>/dev/null || true; fi

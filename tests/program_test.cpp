@@ -96,3 +96,20 @@ TEST(ProgramWithoutBrowserStandIn, RunsItsFormAndSearchesNothingWhenNoBrowserCom
     EXPECT_EQ(program.Log().find("Navigate"), std::string::npos) << program.Log();
     EXPECT_EQ(CloseAndWait(program), 0);
 }
+
+// The program's copy stands beside a planted atl.dll (what a stranger might
+// leave in a downloads folder), and native DLLs come first (atl=n), as a
+// DLL found beside a program would on Windows: the browser still comes from
+// the system folder, and the planted DLL never runs.
+TEST(ProgramStandInBesidePlantedAtl, LoadsTheBrowserFromTheSystemFolderOnly) {
+    std::string planted = WindowsPath(Env("ZUDIZAZUZ_EXE_STANDIN"));
+    planted = planted.substr(0, planted.rfind('\\')) + "\\atl.dll";
+    ASSERT_NE(GetFileAttributesA(planted.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "no planted atl.dll beside the program copy at " << planted;
+    RunningProgram program;
+    Start(program);
+    ASSERT_NE(program.window, nullptr);
+    EXPECT_TRUE(program.WaitForCount("Advise", 1)) << program.Log();
+    EXPECT_EQ(program.Count("planted atl.dll loaded"), 0u) << program.Log();
+    EXPECT_EQ(CloseAndWait(program), 0);
+}

@@ -1,5 +1,7 @@
 #include "standin.h"
 
+#include "test_support.h"
+
 #include "app/app.h"
 #include "gadgets/gadgets.h"
 
@@ -21,7 +23,7 @@ bool Find(HMODULE module, const char* name, Function& function) {
 }  // namespace
 
 bool StandIn::Load() {
-    module = LoadLibraryA("atl.dll");
+    module = LoadLibraryA(SystemAtlPath().c_str());
     return module != nullptr && Find(module, "StandInLog", log) &&
            Find(module, "StandInClearLog", clearLog) && Find(module, "StandInSetBusy", setBusy) &&
            Find(module, "StandInSetDocumentKind", setDocumentKind) &&

@@ -1,5 +1,5 @@
-// The browser stand-in ("atl.dll" from the test program's folder), as tests
-// steer and read it.
+// The browser stand-in (the test prefix's system atl.dll, picked up with
+// atl=n), as tests steer and read it.
 #pragma once
 
 #include <windows.h>
@@ -31,7 +31,10 @@ struct StandIn {
     std::vector<std::string> Calls(const std::string& call) const;
 };
 
-enum StandInObject { kBrowserObject = 0, kContainer = 1, kConnectionPoint = 2, kDocument = 3, kBody = 4 };
+enum StandInObject {
+    kBrowserObject = 0, kContainer = 1, kConnectionPoint = 2, kDocument = 3, kBody = 4,
+    kBareControl = 5,  // the control that is no browser (ZUDIZAZUZ_STANDIN_NO_BROWSER)
+};
 
 std::string Utf8(const std::wstring& text);
 

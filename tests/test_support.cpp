@@ -106,4 +106,10 @@ std::string Env(const char* name) {
     return value != nullptr ? value : "";
 }
 
+std::string SystemAtlPath() {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, MAX_PATH);
+    return std::string(folder) + "\\atl.dll";
+}
+
 }  // namespace testing_support

@@ -53,4 +53,8 @@ std::string WindowsPath(const std::string& unixPath);
 
 std::string Env(const char* name);
 
+// The system folder's atl.dll, the one the program loads: Wine's own, or the
+// browser stand-in where the test command installed it and atl=n picks it.
+std::string SystemAtlPath();
+
 }  // namespace testing_support

@@ -128,6 +128,40 @@ TEST(WebGadgetStandInBody, WritesAndReadsTheBodyAndLeavesNothingReferenced) {
     EXPECT_EQ(web.standIn.references(kBrowserObject), 3) << "a call kept a browser reference";
 }
 
+// This test program stands beside a planted atl.dll, and native DLLs come
+// first (atl=n): the web gadget still takes the system folder's atl.dll.
+TEST(WebGadgetStandInBesidePlantedAtl, TakesTheHostingLibraryFromTheSystemFolderOnly) {
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string planted = std::string(self).substr(0, std::string(self).rfind('\\')) + "\\atl.dll";
+    ASSERT_NE(GetFileAttributesA(planted.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "no planted atl.dll beside the test program";
+
+    HWND window = OpenTestWindow("planted atl.dll");
+    IWebBrowser2* browser = WEBGADGET(14, 10, 50, 300, 200, "about:blank", 0, 0);
+    EXPECT_NE(browser, nullptr) << "the planted atl.dll hosted nothing, so it was taken";
+    HMODULE atl = GetModuleHandleA("atl.dll");
+    ASSERT_NE(atl, nullptr);
+    char loaded[MAX_PATH] = {};
+    GetModuleFileNameA(atl, loaded, MAX_PATH);
+    EXPECT_EQ(lstrcmpiA(loaded, SystemAtlPath().c_str()), 0) << "atl.dll came from " << loaded;
+    EXPECT_NE(lstrcmpiA(loaded, planted.c_str()), 0);
+    FREEGADGET(14);
+    DestroyWindow(window);
+}
+
+TEST(WebGadgetStandInNoBrowser, AControlThatIsNoBrowserGetsItsReferenceBack) {
+    WebFixture web(15);
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_BROWSER", "1");
+    LONG before = web.standIn.references(kBareControl);
+    IWebBrowser2* browser = WEBGADGET(16, 10, 50, 300, 200, "about:blank", 0, 0);
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_BROWSER", nullptr);
+    EXPECT_EQ(browser, nullptr);
+    EXPECT_EQ(GadgetID(16), nullptr);
+    EXPECT_EQ(web.standIn.references(kBareControl), before)
+        << "WEBGADGET kept a reference on a control it could not use";
+}
+
 TEST(WebGadgetStandInNoDocument, NoHtmlDocumentGivesEmptyStringAndNoChange) {
     WebFixture web(12);
     ASSERT_NE(web.browser, nullptr);

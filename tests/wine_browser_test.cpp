@@ -297,7 +297,7 @@ ULONG References(IUnknown* object) {
 IWebBrowser2* HostedBrowser(HWND host) {
     using GetControl = HRESULT(WINAPI*)(HWND, IUnknown**);
     auto getControl = reinterpret_cast<GetControl>(
-        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA("atl.dll"), "AtlAxGetControl")));
+        reinterpret_cast<void*>(GetProcAddress(LoadLibraryA(SystemAtlPath().c_str()), "AtlAxGetControl")));
     IUnknown* control = nullptr;
     if (getControl == nullptr || FAILED(getControl(host, &control)) || control == nullptr) {
         return nullptr;

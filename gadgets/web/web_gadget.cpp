@@ -11,6 +11,19 @@ namespace {
 using AtlAxWinInitProc = BOOL(WINAPI*)();
 using AtlAxGetControlProc = HRESULT(WINAPI*)(HWND, IUnknown**);
 
+// The hosting library from the system folder only. Loaded by its bare name
+// it would be looked for in the program's own folder first, and a DLL of
+// that name planted beside the program (a downloads folder) would run. Its
+// own imports are looked for beside it, in the system folder, too.
+HMODULE LoadSystemAtl() {
+    static constexpr char kName[] = "\\atl.dll";
+    char path[MAX_PATH];
+    UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    if (length == 0 || length + sizeof kName > sizeof path) return nullptr;
+    CopyMemory(path + length, kName, sizeof kName);
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 // A BSTR made for one call from the caller's wide string, freed with the call.
 class CallString {
 public:
@@ -29,10 +42,12 @@ private:
 IWebBrowser2* WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                         std::string url, uint32_t style, uint32_t exStyle) {
     // Loaded at every creation and never freed: the hosted controls live on it.
-    HMODULE atl = LoadLibraryA("atl.dll");
+    HMODULE atl = LoadSystemAtl();
     if (atl == nullptr) return nullptr;
-    auto init = reinterpret_cast<AtlAxWinInitProc>(GetProcAddress(atl, "AtlAxWinInit"));
-    auto getControl = reinterpret_cast<AtlAxGetControlProc>(GetProcAddress(atl, "AtlAxGetControl"));
+    auto init = reinterpret_cast<AtlAxWinInitProc>(
+        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxWinInit")));
+    auto getControl = reinterpret_cast<AtlAxGetControlProc>(
+        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetControl")));
     if (init == nullptr || getControl == nullptr || !init()) return nullptr;
 
     HWND host = CreateWindowExA(exStyle, "AtlAxWin", url.c_str(), style | WS_CHILD | WS_VISIBLE, x,
@@ -50,6 +65,9 @@ IWebBrowser2* WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int
         }
         if (browser != nullptr) browser->AddRef();
         control->Release();
+        // The reference AtlAxGetControl handed out is kept with the browser
+        // for the whole run; a control that is no browser gets it back.
+        if (browser == nullptr) control->Release();
     }
     if (browser == nullptr) {
         // A host without a browser serves nobody: it goes, and nothing is registered.
