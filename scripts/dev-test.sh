@@ -22,6 +22,7 @@ ZUDIZAZUZ_OWN_DISPLAY=1
 source "$ROOT/scripts/session.sh"
 trap stop_session EXIT
 start_session
+crashes_end_at_once
 install_standin "$dir/tests/standin/atl.dll"
 cd "$dir"
 ctest --output-on-failure --timeout 300 -R "$regex" "$@"

@@ -12,6 +12,7 @@ ZUDIZAZUZ_OWN_DISPLAY=1
 source "$ROOT/scripts/session.sh"
 trap stop_session EXIT
 start_session
+crashes_end_at_once
 
 if runs_32bit; then
     tree=i686
