@@ -1479,6 +1479,103 @@ TEST(WindowProcPassOn, ReportsTheHandedOverPressAfterComingToTheFront) {
         << Codes(rest);
 }
 
+// Message 1029 may come from any program: it passes on the nine mouse button
+// messages and nothing else, since the handlers of other messages would read
+// or write a record at lParam -1.
+TEST(WindowProcPassOnForeign, PassesOnMouseButtonMessagesOnlyAndIgnoresEveryOtherNumber) {
+    TestWindow window(WS_OVERLAPPEDWINDOW | WS_VISIBLE, "pass on foreign");
+    // With the size limits on, a WM_GETMINMAXINFO at -1 would be written to.
+    SetProperty(window, "MINMAXFLAG", 1);
+    struct PassOnCase {
+        LPARAM message;
+        bool passedOn;
+    };
+    const PassOnCase cases[] = {
+        {WM_LBUTTONDOWN, true},  {WM_LBUTTONUP, true},     {WM_LBUTTONDBLCLK, true},
+        {WM_RBUTTONDOWN, true},  {WM_RBUTTONUP, true},     {WM_RBUTTONDBLCLK, true},
+        {WM_MBUTTONDOWN, true},  {WM_MBUTTONUP, true},     {WM_MBUTTONDBLCLK, true},
+        {WM_MOUSEMOVE, false},   {WM_MOUSEWHEEL, false},   {WM_XBUTTONDOWN, false},
+        {WM_NOTIFY, false},      {WM_GETMINMAXINFO, false}, {WM_CTLCOLOREDIT, false},
+        {WM_CLOSE, false},       {WM_SIZE, false},         {WM_COMMAND, false},
+        {WM_USER + 5, false},    {0, false},               {-1, false},
+        {0x10000 + WM_LBUTTONDOWN, false},
+    };
+    for (const PassOnCase& c : cases) {
+        Drain();
+        SendMessageA(window, kPassOnMessage, 9, c.message);
+        if (!c.passedOn) {
+            EXPECT_EQ(EventStackCount(), 0) << "lParam " << c.message << " was passed on";
+            continue;
+        }
+        // The handed-over message is the newest entry, with lParam -1.
+        ASSERT_GE(EventStackCount(), 1) << "lParam " << c.message;
+        StackEntry entry{};
+        ASSERT_TRUE(PopEvent(entry));
+        EXPECT_EQ(entry.window, static_cast<HWND>(window)) << "lParam " << c.message;
+        EXPECT_EQ(entry.message, static_cast<UINT>(c.message));
+        EXPECT_EQ(entry.wParam, 9u) << "lParam " << c.message;
+        EXPECT_EQ(entry.lParam, -1) << "lParam " << c.message;
+    }
+    Drain();
+}
+
+namespace {
+
+DWORD WINAPI SendNotificationFromAnotherThread(void* context) {
+    auto* arguments = static_cast<std::pair<HWND, NMHDR*>*>(context);
+    SendMessageA(arguments->first, WM_NOTIFY, arguments->second->idFrom,
+                 reinterpret_cast<LPARAM>(arguments->second));
+    return 0;
+}
+
+}  // namespace
+
+// Controls notify their parent on the thread that owns both. A notification
+// sent from another thread, or posted, is not read: in another program its
+// address would mean nothing here.
+TEST(WindowProcForeignNotifications, NotificationsFromOtherThreadsOrTheQueueAreNotRead) {
+    InitControls();
+    TestWindow window;
+    const int32_t number = 811;
+    HWND listView = AddGadget(WC_LISTVIEWA, window, number, LVS_REPORT, 10, 10, 120, 60);
+    NMITEMACTIVATE click{};
+    click.hdr = NMHDR{listView, static_cast<UINT_PTR>(number), static_cast<UINT>(NM_CLICK)};
+    click.iItem = 4;
+    Drain();
+    Event().listViewNumber = 0;
+    Event().listViewItem = 0;
+
+    std::pair<HWND, NMHDR*> arguments{window, &click.hdr};
+    HANDLE thread = CreateThread(nullptr, 0, SendNotificationFromAnotherThread, &arguments, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    // The send is delivered while this thread waits for messages.
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    CloseHandle(thread);
+    EXPECT_EQ(Event().listViewNumber, 0) << "the record from another thread was read";
+    EXPECT_EQ(Event().listViewItem, 0);
+    std::vector<Seen> seen = PumpAll();
+    EXPECT_FALSE(std::any_of(seen.begin(), seen.end(), [](const Seen& s) { return s.code == 1025; }))
+        << Codes(seen);
+
+    // Posted with an address that is no record at all: taken, never dispatched.
+    for (LPARAM address : {LPARAM{7}, LPARAM{-1}, reinterpret_cast<LPARAM>(&click.hdr)}) {
+        ASSERT_TRUE(PostMessageA(window, WM_NOTIFY, number, address));
+        seen = PumpAll();
+        EXPECT_FALSE(std::any_of(seen.begin(), seen.end(), [](const Seen& s) { return s.code == 1025; }))
+            << "posted WM_NOTIFY at " << address << ": " << Codes(seen);
+        EXPECT_EQ(Event().listViewItem, 0) << "posted WM_NOTIFY at " << address;
+    }
+
+    // The same record sent on this thread is read.
+    SendMessageA(window, WM_NOTIFY, number, reinterpret_cast<LPARAM>(&click.hdr));
+    EXPECT_EQ(Event().listViewNumber, number);
+    EXPECT_EQ(Event().listViewItem, 4);
+    Drain();
+}
+
 // ---- Scroll requests ---------------------------------------------------------------
 
 namespace {

@@ -113,3 +113,51 @@ TEST(ProgramStandInBesidePlantedAtl, LoadsTheBrowserFromTheSystemFolderOnly) {
     EXPECT_EQ(program.Count("planted atl.dll loaded"), 0u) << program.Log();
     EXPECT_EQ(CloseAndWait(program), 0);
 }
+
+// What any other program on the desktop can send or post to the program's
+// windows: none of it may crash it. A pointer-carrying message with a bogus
+// address, and message 1029 asking to pass on such a message, are ignored;
+// a button press passed on through 1029 still gives its event (the main loop
+// clears the placeholder on a left press, wherever it happened).
+TEST(ProgramStandInForeignMessages, SurvivesHostileMessagesAndStillTakesAPassedOnPress) {
+    RunningProgram program;
+    Start(program);
+    ASSERT_NE(program.window, nullptr);
+    HWND keywords = program.Gadget(kKeywordBox);
+    ASSERT_NE(program.Text(kKeywordBox), "") << "the placeholder is missing";
+
+    // The size limits apply: a WM_GETMINMAXINFO at a bogus address would be written to.
+    ASSERT_TRUE(SetPropA(program.window, "MINMAXFLAG", reinterpret_cast<HANDLE>(1)));
+    struct Hostile {
+        const char* what;
+        HWND to;
+        UINT message;
+        WPARAM wParam;
+        LPARAM lParam;
+    };
+    const Hostile hostile[] = {
+        {"1029 passing on WM_NOTIFY", program.window, WM_USER + 5, 0, WM_NOTIFY},
+        {"1029 passing on WM_GETMINMAXINFO", program.window, WM_USER + 5, 0, WM_GETMINMAXINFO},
+        {"1029 passing on WM_CTLCOLOREDIT", program.window, WM_USER + 5, 0, WM_CTLCOLOREDIT},
+        {"1029 passing on WM_SIZE", program.window, WM_USER + 5, 0, WM_SIZE},
+        {"1029 passing on itself", program.window, WM_USER + 5, 0, WM_USER + 5},
+        {"1029 passing on WM_NOTIFY to a gadget", keywords, WM_USER + 5, 0, WM_NOTIFY},
+        {"WM_NOTIFY at address 7", program.window, WM_NOTIFY, 0, 7},
+        {"WM_NOTIFY at address -1", program.window, WM_NOTIFY, 0, -1},
+    };
+    for (const Hostile& message : hostile) {
+        PostMessageA(message.to, message.message, message.wParam, message.lParam);
+        ASSERT_TRUE(program.Answers()) << "posted " << message.what;
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(message.to, message.message, message.wParam, message.lParam,
+                            SMTO_ABORTIFHUNG, 5000, &answer);
+        ASSERT_TRUE(program.Answers()) << "sent " << message.what;
+    }
+    EXPECT_EQ(WaitForSingleObject(program.process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
+        << "the program ended";
+    EXPECT_NE(program.Text(kKeywordBox), "") << "a hostile message was taken as a press";
+
+    PostMessageA(program.window, WM_USER + 5, 7, WM_LBUTTONDOWN);
+    EXPECT_TRUE(program.WaitForText(kKeywordBox, "")) << "the passed-on press gave no event";
+    EXPECT_EQ(CloseAndWait(program), 0);
+}

@@ -189,7 +189,11 @@ int32_t WINDOWEVENT() {
 
     while (EventStackCount() == 0) {
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return 0;
-        if (!translationActive || !TranslateShortcut(message)) {
+        // Controls send their notifications; a posted one came from some
+        // other program, with an address that means nothing here, and is
+        // taken from the queue but not dispatched.
+        bool postedNotification = message.message == WM_NOTIFY;
+        if (!postedNotification && (!translationActive || !TranslateShortcut(message))) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }

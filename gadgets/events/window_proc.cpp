@@ -31,6 +31,11 @@ bool IsRecorded(UINT message) {
     }
 }
 
+// A press, release or double click of the left, right or middle button.
+bool IsMouseButton(LPARAM message) {
+    return message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK;
+}
+
 int32_t Property(HWND window, const char* name) {
     return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
 }
@@ -198,10 +203,14 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
             }
             break;
         case WM_USER + 5:
-            // Another party hands over a mouse message to be reported, with
-            // lParam -1 marking it as passed on.
-            SetForegroundWindow(window);
-            SendMessageA(window, static_cast<UINT>(lParam), wParam, -1);
+            // Another party hands over a mouse button message to be reported,
+            // with lParam -1 marking it as passed on. Any other number is
+            // ignored: this message may come from any program, and the
+            // handlers of other messages would read or write a record at -1.
+            if (IsMouseButton(lParam)) {
+                SetForegroundWindow(window);
+                SendMessageA(window, static_cast<UINT>(lParam), wParam, -1);
+            }
             break;
         case WM_HSCROLL:
         case WM_VSCROLL:
@@ -219,7 +228,10 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
             event.sizeY = HIWORD(lParam);
             break;
         case WM_NOTIFY:
-            HandleNotification(window, lParam);
+            // Controls notify their parent on the thread that owns both; a
+            // notification sent from another thread, maybe another program,
+            // carries an address that means nothing here and is not read.
+            if (InSendMessageEx(nullptr) == ISMEX_NOSEND) HandleNotification(window, lParam);
             break;
         default:
             break;
