@@ -1224,32 +1224,69 @@ HBRUSH ClassBrush(HWND window) {
 
 }  // namespace
 
-TEST(WindowColour, EachBrushItMadeIsDeletedWhenReplacedAndTheSystemColourNever) {
+// The value WindowColor returns is the class's previous brush, which a caller
+// may put back into the class: it stays a brush of its colour. Each colour
+// has one brush, made once: setting a colour again reuses it.
+TEST(WindowColour, ThePreviousBrushStaysValidAndEachColourHasOneBrush) {
     DeleteObjectSpy spy;
     ASSERT_TRUE(spy.Installed()) << "DeleteObject is not in the executable's import table";
     TestWindow window;
+    TestWindow other;
     const auto systemColour = reinterpret_cast<HBRUSH>(static_cast<intptr_t>(COLOR_BTNFACE + 1));
     ASSERT_EQ(ClassBrush(window), systemColour) << "the class starts with the system colour";
 
     EXPECT_EQ(WindowColor(window, 0x000001), reinterpret_cast<intptr_t>(systemColour));
-    EXPECT_FALSE(spy.Saw(systemColour)) << "a system colour value went to DeleteObject";
+    HBRUSH first = ClassBrush(window);
+    EXPECT_EQ(BrushColour(first), Rgb{0x000001});
     for (COLORREF colour = 2; colour <= 1000; ++colour) {
         HBRUSH replaced = ClassBrush(window);
-        EXPECT_EQ(WindowColor(window, colour), reinterpret_cast<intptr_t>(replaced));
-        if (GetObjectType(replaced) != 0 || !spy.Saw(replaced)) {
-            ADD_FAILURE() << "the brush replaced by colour " << colour << " was not deleted";
-            break;
-        }
-        if (BrushColour(ClassBrush(window)) != Rgb{colour}) {
-            ADD_FAILURE() << "class brush "
-                          << testing::PrintToString(BrushColour(ClassBrush(window)))
-                          << " after colour " << colour;
+        COLORREF replacedColour = colour - 1;
+        if (WindowColor(window, colour) != reinterpret_cast<intptr_t>(replaced) ||
+            GetObjectType(replaced) != static_cast<DWORD>(OBJ_BRUSH) ||
+            BrushColour(replaced) != Rgb{replacedColour} ||
+            BrushColour(ClassBrush(window)) != Rgb{colour}) {
+            ADD_FAILURE() << "colour " << colour << ": the previous brush " << replaced
+                          << " is not the live brush of colour " << replacedColour
+                          << " returned, or the class did not take the new colour";
             break;
         }
     }
-    EXPECT_EQ(GetObjectType(ClassBrush(window)), static_cast<DWORD>(OBJ_BRUSH))
-        << "the class's current brush stays alive";
-    EXPECT_FALSE(spy.Saw(systemColour));
+    EXPECT_FALSE(spy.Saw(first)) << "a brush that was handed back as the previous value went";
+    EXPECT_FALSE(spy.Saw(systemColour)) << "a system colour value went to DeleteObject";
+
+    // A caller restores the previous value: the class paints with it.
+    intptr_t previous = WindowColor(window, 0x0000FF);
+    SetClassLongPtrA(window, GCLP_HBRBACKGROUND, previous);
+    EXPECT_EQ(BrushColour(ClassBrush(window)), Rgb{1000});
+
+    // The same colour again, on this class or another, is the same brush.
+    WindowColor(window, 0x000001);
+    EXPECT_EQ(ClassBrush(window), first);
+    WindowColor(other, 0x000001);
+    EXPECT_EQ(ClassBrush(other), first);
+}
+
+TEST(WindowColour, ABadWindowChangesNothingAndReturnsZero) {
+    DeleteObjectSpy spy;
+    ASSERT_TRUE(spy.Installed());
+    TestWindow window;
+    WindowColor(window, 0x00AA00);
+    HBRUSH brush = ClassBrush(window);
+    HWND gone = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    for (HWND bad : {HWND{nullptr}, gone, reinterpret_cast<HWND>(static_cast<intptr_t>(0x7FFF0))}) {
+        EXPECT_EQ(WindowColor(bad, 0x00AA00), 0) << bad;
+        EXPECT_EQ(WindowColor(bad, 0x0000BB), 0) << bad;
+    }
+    EXPECT_EQ(ClassBrush(window), brush);
+    EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
+    EXPECT_FALSE(spy.Saw(brush));
+    // The colour tried on the bad windows has its one brush all the same.
+    WindowColor(window, 0x0000BB);
+    HBRUSH blue = ClassBrush(window);
+    WindowColor(nullptr, 0x0000BB);
+    WindowColor(window, 0x0000BB);
+    EXPECT_EQ(ClassBrush(window), blue);
 }
 
 TEST(WindowColour, ABrushThatSomeoneElseMadeIsLeftAlive) {
@@ -1277,6 +1314,13 @@ TEST(WindowColour, ABrushThatSomeoneElseMadeIsLeftAlive) {
     DestroyWindow(container);
     UnregisterClassA("ContainerWithItsOwnBrush", GetModuleHandleA(nullptr));
     DeleteObject(own);
+
+    // Unregistering the class may have deleted its brush, the one kept for
+    // 0x00FF00: that colour still gives a live brush.
+    TestWindow window;
+    WindowColor(window, 0x00FF00);
+    EXPECT_EQ(GetObjectType(ClassBrush(window)), static_cast<DWORD>(OBJ_BRUSH));
+    EXPECT_EQ(BrushColour(ClassBrush(window)), Rgb{0x00FF00});
 }
 
 // ============================================================================

@@ -565,3 +565,42 @@ TEST(SoakRepaint, ColouredRepaintsKeepWorkingSetAndGdiFlat) {
     DestroyWindow(window);
 }
 
+
+// 100,000 switches of a window's class background between two colours hold
+// two brushes: with the table filled to a room of kGdiRoom objects, a brush
+// made for every switch would exhaust the room a tenth of the way in. The
+// brush handed back at each switch stays a brush of the other colour.
+TEST(SoakWindowColour, HundredThousandSwitchesBetweenTwoColoursHoldTwoBrushes) {
+    constexpr int kSwitches = 100000;
+    constexpr COLORREF kColours[] = {0x2040C0, 0xC04020};
+    HWND window = OpenTestWindow("window colour soak");
+    ASSERT_NE(window, nullptr);
+    WindowColor(window, kColours[0]);
+    WindowColor(window, kColours[1]);
+    GdiTable gdi;
+    ASSERT_TRUE(gdi.LeaveRoom(kGdiRoom)) << "the GDI table did not fill";
+    GdiRooms rooms;
+    rooms.filled = gdi.Room();
+    rooms.begun = rooms.filled;
+    FirstFailure previous;
+    for (int done = 1; done <= kSwitches; ++done) {
+        COLORREF colour = kColours[(done + 1) % 2];  // the class holds kColours[1] before
+        auto brush = reinterpret_cast<HBRUSH>(WindowColor(window, colour));
+        LOGBRUSH description{};
+        bool live = GetObjectType(brush) == OBJ_BRUSH &&
+                    GetObjectA(brush, sizeof description, &description) == sizeof description &&
+                    description.lbColor == kColours[done % 2];
+        previous.Check(live, "switch " + std::to_string(done) + ": the previous value " +
+                                 std::to_string(reinterpret_cast<uintptr_t>(brush)) +
+                                 " is no live brush of the other colour");
+    }
+    rooms.ended = gdi.Room();
+    rooms.Report("window colour switches", gdi.Held());
+    gdi.Empty();
+    EXPECT_EQ(previous.Failures(), 0);
+    // Both brushes were made before the table was filled; a few objects of
+    // the window's repaints may come and go.
+    EXPECT_LE(rooms.Lost(), 10) << "GDI objects made by the switches (" << rooms.Summary() << ")";
+    EXPECT_TRUE(BrushesStillMade()) << "after " << kSwitches << " switches";
+    DestroyWindow(window);
+}

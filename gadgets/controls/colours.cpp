@@ -7,7 +7,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
-#include <set>
+#include <vector>
 
 namespace gadgets {
 
@@ -32,9 +32,27 @@ struct BrushKey {
 // size, the mask and the colour are ever set.
 CHARFORMATA characterFormat{};
 
-// Class brushes that WindowColor made: replaced ones may be deleted, never a
-// system colour value or a brush that someone else made.
-std::set<HBRUSH> windowBrushes;
+// Class background brushes that WindowColor made, one per colour, made once
+// and kept for the run. None is ever deleted: the brush that a class gives up
+// comes back to the caller as the previous value, who may put it into a class
+// again; and switching between colours makes no new brushes.
+struct ColourBrush {
+    COLORREF colour;
+    HBRUSH brush;
+};
+std::vector<ColourBrush> classBrushes;
+
+HBRUSH ClassBrushOf(COLORREF colour) {
+    for (ColourBrush& entry : classBrushes) {
+        if (entry.colour != colour) continue;
+        // Unregistering a class deletes its background brush; a new one stands in.
+        if (GetObjectType(entry.brush) != OBJ_BRUSH) entry.brush = CreateSolidBrush(colour);
+        return entry.brush;
+    }
+    HBRUSH brush = CreateSolidBrush(colour);
+    if (brush != nullptr) classBrushes.push_back(ColourBrush{colour, brush});
+    return brush;
+}
 
 enum ColourKind : int32_t { kOrdinary = 0, kKeepsOwn = 1, kScrollBar = 2, kComboBox = 3, kExplorer = 4 };
 
@@ -183,21 +201,12 @@ int32_t DSGC(HWND gadget, uint32_t background, uint32_t textColour, int32_t type
 }
 
 intptr_t WindowColor(HWND window, uint32_t colour) {
-    HBRUSH brush = CreateSolidBrush(colour);
+    HBRUSH brush = ClassBrushOf(colour);
     SetLastError(ERROR_SUCCESS);
     intptr_t previous = static_cast<intptr_t>(
         SetClassLongPtrA(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush)));
-    if (previous == 0 && GetLastError() != ERROR_SUCCESS) {
-        DeleteObject(brush);  // no class took it
-        return 0;
-    }
+    if (previous == 0 && GetLastError() != ERROR_SUCCESS) return 0;  // no such window
     InvalidateRect(window, nullptr, TRUE);
-    windowBrushes.insert(brush);
-    auto replaced = windowBrushes.find(reinterpret_cast<HBRUSH>(previous));
-    if (replaced != windowBrushes.end()) {
-        DeleteObject(*replaced);
-        windowBrushes.erase(replaced);
-    }
     return previous;
 }
 
