@@ -400,6 +400,83 @@ TEST(GadgetText, UnregisteredNumbersGiveZeroAndTheEmptyString) {
     }
 }
 
+namespace {
+
+// A window that answers text length questions as it is told, maybe falsely:
+// a registered gadget number can name any window, another program's too.
+struct Answers {
+    LRESULT length = 0;       // for WM_GETTEXTLENGTH and CB_GETLBTEXTLEN
+    const char* text = "";    // copied by WM_GETTEXT and CB_GETLBTEXT
+    size_t bytes = 0;         // bytes CB_GETLBTEXT writes, no zero added
+    int textRequests = 0;
+} answers;
+
+LRESULT CALLBACK AnsweringProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_GETTEXTLENGTH:
+        case CB_GETLBTEXTLEN:
+            return answers.length;
+        case WM_GETTEXT:
+            ++answers.textRequests;
+            lstrcpynA(reinterpret_cast<char*>(lParam), answers.text, static_cast<int>(wParam));
+            return lstrlenA(reinterpret_cast<char*>(lParam));
+        case CB_GETLBTEXT:
+            ++answers.textRequests;
+            std::memcpy(reinterpret_cast<char*>(lParam), answers.text, answers.bytes);
+            return static_cast<LRESULT>(answers.bytes);
+        default:
+            return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+}  // namespace
+
+// No answer may make a text read allocate without bound or end the process:
+// an item longer than a generous cap is an error ("" and no text request); a
+// window text as long as claimed is read if the memory can be had, else "".
+TEST(GadgetTextFalseAnswers, HugeLengthsGiveTheEmptyStringAndNeverEndTheProcess) {
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = AnsweringProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "FalselyAnswering";
+    ASSERT_NE(RegisterClassA(&windowClass), 0);
+    TestWindow window;
+    HWND answering = CreateWindowExA(0, "FalselyAnswering", "", WS_CHILD, 0, 0, 10, 10, window,
+                                     nullptr, nullptr, nullptr);
+    ASSERT_NE(answering, nullptr);
+    ADDIN9999(3001, answering);
+    const std::string twoHundred(200, 'x');
+    struct ItemCase {
+        const char* what;
+        LRESULT length;
+        const char* text;
+        size_t bytes;
+        std::string expected;
+        int textRequests;
+    };
+    const ItemCase items[] = {
+        {"0x7FFFFFFF", 0x7FFFFFFF, "never read", 10, "", 0},
+        {"just over the cap", (1 << 20) + 1, "never read", 10, "", 0},
+        {"at the cap", 1 << 20, "item", 5, "item", 1},
+        {"201 bytes without a zero", 10, twoHundred.c_str(), 200, twoHundred, 1},
+        {"an error", CB_ERR, "never read", 10, "", 0},
+    };
+    for (const ItemCase& c : items) {
+        answers = Answers{c.length, c.text, c.bytes, 0};
+        EXPECT_EQ(GetComboBoxText(3001, 0), c.expected) << c.what;
+        EXPECT_EQ(answers.textRequests, c.textRequests) << c.what;
+    }
+    // A window text of 2 GiB cannot be had on 32-bit Windows; where it can,
+    // the text the window writes is read.
+    answers = Answers{0x7FFFFFFF, "short", 0, 0};
+    std::string text = GetGadgetText(3001, 1);
+    EXPECT_TRUE(text == "" || text == "short") << text;
+    answers = Answers{5, "short", 0, 0};
+    EXPECT_EQ(GetGadgetText(3001, 1), "short");
+    FREEGADGET(3001);
+    UnregisterClassA("FalselyAnswering", GetModuleHandleA(nullptr));
+}
+
 TEST(ComboBoxItems, AppendedItemsKeepTheirOrderAndTheFirstCanBeSelected) {
     TestWindow window;
     ComboBoxGadget(3101, 10, 10, 200, 150, CBS_DROPDOWNLIST | WS_VSCROLL);
