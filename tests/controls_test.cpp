@@ -278,6 +278,43 @@ TEST(GadgetCreation, EachCreatorMakesAVisibleChildOfTheCurrentListWithItsNumber)
     }
 }
 
+// Windows refuses each control when the current gadget list is no window:
+// nothing is registered, the gadget that holds the number stays, and no
+// colour entry is made for the missing window. The drop-down colours, which
+// belong to all combo boxes, are set all the same.
+TEST(GadgetCreation, ARefusedControlRegistersNothingAndTheOldGadgetStays) {
+    TestWindow window;
+    DropDown dropDown(window);
+    HWND gone = CreateWindowExA(0, "Static", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    int32_t number = 1150;
+    for (const CreatorCase& c : CreatorCases()) {
+        SCOPED_TRACE(c.name);
+        ++number;
+        UseGadgetList(window);
+        HWND old = c.create(number);
+        ASSERT_NE(old, nullptr);
+        COOLOOR(0x123456, 0x654321);
+
+        UseGadgetList(gone);
+        EXPECT_EQ(c.create(number), nullptr);
+        EXPECT_EQ(GadgetID(number), old) << "the old gadget lost its number";
+        EXPECT_TRUE(IsWindow(old)) << "the old gadget was destroyed";
+        EXPECT_EQ(ID_In_Number(old), number);
+        EXPECT_EQ(ID_In_Number(nullptr), 0) << "the missing window was registered";
+        EXPECT_EQ(ColourEntry(nullptr), std::nullopt) << "a colour entry for no window";
+        Painted dropDownColours = dropDown.Read();
+        if (c.className == std::string("ComboBox")) {
+            EXPECT_EQ(dropDownColours.back, Rgb{kWhite});
+            EXPECT_EQ(dropDownColours.text, Rgb{0});
+        } else {
+            EXPECT_EQ(dropDownColours.back, Rgb{0x123456});
+            EXPECT_EQ(dropDownColours.text, Rgb{0x654321});
+        }
+    }
+    UseGadgetList(window);
+}
+
 TEST(GadgetCreation, ButtonHasNoColourEntrySoLookupsFindNothing) {
     TestWindow window;
     HWND button = BUTTONGADGET(1201, 10, 10, 60, 24, "OK", 0);

@@ -13,7 +13,8 @@ constexpr COLORREF kWhite = 0xFFFFFF;
 
 // Creates the control under the current gadget list with the gadget number as
 // its child identifier, and registers it. A control that Windows refuses to
-// create is not registered, and any gadget holding the number stays.
+// create is not registered, and any gadget holding the number stays; nor does
+// it get a colour entry or a font, which no window could use.
 HWND CreateGadget(int32_t number, const char* className, const std::string& text, DWORD style,
                   DWORD exStyle, int32_t x, int32_t y, int32_t width, int32_t height) {
     HWND gadget = CreateWindowExA(exStyle, className, text.c_str(), style, x, y, width, height,
@@ -43,10 +44,11 @@ HWND TEXTGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t hei
 HWND ComboBoxGadget(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t style) {
     HWND gadget = CreateGadget(number, "COMBOBOX", "", style | kVisibleChild, 0, x, y, width, height);
-    if (gadget == nullptr) return nullptr;
-    ColorAdd(gadget, kWhite, 0);
+    if (gadget != nullptr) ColorAdd(gadget, kWhite, 0);
+    // The drop-down colours belong to all combo boxes, not to this one: they
+    // are set even when Windows refused the control.
     COOLOOR(kWhite, 0);
-    GiveDefaultFont(gadget);
+    if (gadget != nullptr) GiveDefaultFont(gadget);
     return gadget;
 }
 
