@@ -214,3 +214,189 @@ TEST(BannerWithoutBrowser, TimerEndsItselfWithoutABrowser) {
     EXPECT_TRUE(PumpUntil([&] { return !KillTimer(window, app::kBannerTimer); }));
     app::SearchRequest();  // reads the (missing) form, navigates nothing
 }
+
+// ---- The sink's guards against what a browser might hand it -------------------------
+
+namespace {
+
+// How the DISPPARAMS of one Invoke looks.
+enum class Parameters {
+    kNone,                // no DISPPARAMS at all
+    kEmpty,               // cArgs 0, no array
+    kCountWithoutArray,   // cArgs as the event has, no array
+    kArrayWithoutCount,   // the event's whole array, cArgs 0
+    kWhole,               // the event's whole array and count
+};
+
+// The array's first element: the event's last argument (NewWindow2's Cancel,
+// NewWindow3's address). Wrong types keep the right payload in the union, so
+// a sink that read it regardless of the type would show it.
+enum class First {
+    kWellFormed,         // VT_BYREF|VT_BOOL to Cancel; VT_BSTR with the address
+    kBoolByValue,        // VT_BOOL, the union holding the pointer to Cancel
+    kNullBoolReference,  // VT_BYREF|VT_BOOL to nothing
+    kI4,                 // VT_I4 over the payload
+    kI4Reference,        // VT_BYREF|VT_I4 over the pointer to Cancel
+    kEmpty,              // VT_EMPTY over the payload
+    kNullBstr,           // VT_BSTR, null
+    kEmptyBstr,          // VT_BSTR, ""
+};
+
+struct SinkCase {
+    const char* name;
+    DISPID id;
+    Parameters parameters;
+    First first;
+    bool cancels;    // Cancel reads VARIANT_TRUE afterwards
+    bool navigates;  // the address went to the web gadget
+};
+
+const wchar_t kNewWindowAddress[] = L"http://127.0.0.1/new?w=Окно";
+
+const SinkCase kSinkCases[] = {
+    {"NewWindow2, well formed", DISPID_NEWWINDOW2, Parameters::kWhole, First::kWellFormed, true, false},
+    {"NewWindow3, well formed", DISPID_NEWWINDOW3, Parameters::kWhole, First::kWellFormed, false, true},
+
+    {"NewWindow2, no DISPPARAMS", DISPID_NEWWINDOW2, Parameters::kNone, First::kWellFormed, false, false},
+    {"NewWindow2, cArgs 0, no array", DISPID_NEWWINDOW2, Parameters::kEmpty, First::kWellFormed, false, false},
+    {"NewWindow2, cArgs 2, no array", DISPID_NEWWINDOW2, Parameters::kCountWithoutArray, First::kWellFormed, false, false},
+    {"NewWindow2, arguments with cArgs 0", DISPID_NEWWINDOW2, Parameters::kArrayWithoutCount, First::kWellFormed, false, false},
+    {"NewWindow3, no DISPPARAMS", DISPID_NEWWINDOW3, Parameters::kNone, First::kWellFormed, false, false},
+    {"NewWindow3, cArgs 0, no array", DISPID_NEWWINDOW3, Parameters::kEmpty, First::kWellFormed, false, false},
+    {"NewWindow3, cArgs 5, no array", DISPID_NEWWINDOW3, Parameters::kCountWithoutArray, First::kWellFormed, false, false},
+    {"NewWindow3, arguments with cArgs 0", DISPID_NEWWINDOW3, Parameters::kArrayWithoutCount, First::kWellFormed, false, false},
+
+    {"NewWindow2, Cancel as VT_BOOL by value", DISPID_NEWWINDOW2, Parameters::kWhole, First::kBoolByValue, false, false},
+    {"NewWindow2, Cancel as VT_BYREF|VT_BOOL to nothing", DISPID_NEWWINDOW2, Parameters::kWhole, First::kNullBoolReference, false, false},
+    {"NewWindow2, Cancel as VT_I4", DISPID_NEWWINDOW2, Parameters::kWhole, First::kI4, false, false},
+    {"NewWindow2, Cancel as VT_BYREF|VT_I4", DISPID_NEWWINDOW2, Parameters::kWhole, First::kI4Reference, false, false},
+    {"NewWindow2, Cancel as VT_EMPTY", DISPID_NEWWINDOW2, Parameters::kWhole, First::kEmpty, false, false},
+
+    {"NewWindow3, address as VT_I4", DISPID_NEWWINDOW3, Parameters::kWhole, First::kI4, false, false},
+    {"NewWindow3, address as VT_EMPTY", DISPID_NEWWINDOW3, Parameters::kWhole, First::kEmpty, false, false},
+    {"NewWindow3, address as a null VT_BSTR", DISPID_NEWWINDOW3, Parameters::kWhole, First::kNullBstr, false, false},
+    {"NewWindow3, address as an empty VT_BSTR", DISPID_NEWWINDOW3, Parameters::kWhole, First::kEmptyBstr, false, false},
+};
+
+// The event's arguments as the browser lays them out, the last first:
+// NewWindow2(ppDisp, Cancel), NewWindow3(ppDisp, Cancel, dwFlags,
+// bstrUrlContext, bstrUrl); the first element then as the case gives it.
+struct EventArguments {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    IDispatch* newWindow = nullptr;
+    BSTR address = SysAllocString(kNewWindowAddress);
+    BSTR context = SysAllocString(L"about:blank");
+    BSTR empty = SysAllocString(L"");
+    VARIANT arguments[5];
+    UINT count = 0;
+
+    EventArguments(DISPID id, First first) {
+        for (VARIANT& argument : arguments) VariantInit(&argument);
+        VARIANT* cancelArgument;
+        if (id == DISPID_NEWWINDOW2) {
+            count = 2;
+            cancelArgument = &arguments[0];
+            arguments[1].vt = VT_BYREF | VT_DISPATCH;
+            arguments[1].ppdispVal = &newWindow;
+        } else {
+            count = 5;
+            cancelArgument = &arguments[3];
+            arguments[0].vt = VT_BSTR;
+            arguments[0].bstrVal = address;
+            arguments[1].vt = VT_BSTR;
+            arguments[1].bstrVal = context;
+            arguments[2].vt = VT_I4;
+            arguments[2].lVal = 0;
+            arguments[4].vt = VT_BYREF | VT_DISPATCH;
+            arguments[4].ppdispVal = &newWindow;
+        }
+        cancelArgument->vt = VT_BYREF | VT_BOOL;
+        cancelArgument->pboolVal = &cancel;
+
+        VARIANT& last = arguments[0];
+        switch (first) {
+            case First::kWellFormed: break;
+            case First::kBoolByValue: last.vt = VT_BOOL; break;
+            case First::kNullBoolReference:
+                last.vt = VT_BYREF | VT_BOOL;
+                last.pboolVal = nullptr;
+                break;
+            case First::kI4: last.vt = VT_I4; break;
+            case First::kI4Reference: last.vt = VT_BYREF | VT_I4; break;
+            case First::kEmpty: last.vt = VT_EMPTY; break;
+            case First::kNullBstr:
+                last.vt = VT_BSTR;
+                last.bstrVal = nullptr;
+                break;
+            case First::kEmptyBstr:
+                last.vt = VT_BSTR;
+                last.bstrVal = empty;
+                break;
+        }
+    }
+    ~EventArguments() {
+        SysFreeString(address);
+        SysFreeString(context);
+        SysFreeString(empty);
+    }
+    EventArguments(const EventArguments&) = delete;
+    EventArguments& operator=(const EventArguments&) = delete;
+};
+
+}  // namespace
+
+TEST(EventSinkGuardsStandIn, MissingEmptyOrMistypedArgumentsCancelAndOpenNothing) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    app::EventSink sink;
+    for (const SinkCase& c : kSinkCases) {
+        EventArguments event(c.id, c.first);
+        VARIANT before = event.arguments[0];
+        DISPPARAMS parameters{};
+        switch (c.parameters) {
+            case Parameters::kNone: break;
+            case Parameters::kEmpty: parameters = DISPPARAMS{nullptr, nullptr, 0, 0}; break;
+            case Parameters::kCountWithoutArray: parameters = DISPPARAMS{nullptr, nullptr, event.count, 0}; break;
+            case Parameters::kArrayWithoutCount: parameters = DISPPARAMS{event.arguments, nullptr, 0, 0}; break;
+            case Parameters::kWhole: parameters = DISPPARAMS{event.arguments, nullptr, event.count, 0}; break;
+        }
+        form.standIn.clearLog();
+
+        HRESULT result = sink.Invoke(c.id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                     c.parameters == Parameters::kNone ? nullptr : &parameters,
+                                     nullptr, nullptr, nullptr);
+
+        EXPECT_EQ(result, S_OK) << c.name;
+        EXPECT_EQ(event.cancel, c.cancels ? VARIANT_TRUE : VARIANT_FALSE) << c.name << ": Cancel";
+        EXPECT_EQ(event.arguments[0].vt, before.vt) << c.name << ": the first argument's type";
+        EXPECT_EQ(event.arguments[0].byref, before.byref) << c.name << ": the first argument's value";
+        EXPECT_EQ(std::wstring(event.address), kNewWindowAddress) << c.name << ": the address string";
+        EXPECT_EQ(event.newWindow, nullptr) << c.name << ": ppDisp";
+        std::vector<std::string> navigations = form.standIn.Calls("Navigate");
+        if (c.navigates) {
+            EXPECT_EQ(navigations, std::vector<std::string>{"Navigate " + Utf8(kNewWindowAddress)})
+                << c.name;
+        } else {
+            EXPECT_TRUE(navigations.empty()) << c.name << ": navigated to " << form.LastNavigation();
+        }
+    }
+}
+
+TEST(EventSinkInterfaces, QueryInterfaceWithoutAnOutPointerIsRefused) {
+    app::EventSink sink;
+    struct Case {
+        const IID* iid;
+        const char* name;
+    };
+    const Case cases[] = {
+        {&IID_IUnknown, "IUnknown"},
+        {&IID_IDispatch, "IDispatch"},
+        {&DIID_DWebBrowserEvents2, "DWebBrowserEvents2"},
+        {&IID_IWebBrowser2, "IWebBrowser2"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sink.QueryInterface(*c.iid, nullptr), E_POINTER) << c.name;
+        EXPECT_EQ(sink.AddRef(), 1u) << c.name << ": the refused call changed the count";
+        sink.Release();
+    }
+}
