@@ -13,8 +13,8 @@ start_session
 # The 32-bit product runs where the kernel executes 32-bit code; elsewhere the
 # 64-bit build of the same sources does.
 exe="$ROOT/build/i686/zudizazuz.exe"
-if ! wine --version >/dev/null 2>&1; then
-    echo "this kernel cannot execute 32-bit code: running the 64-bit build"
+if ! runs_32bit; then
+    echo "running the 64-bit build: $PROBE32_REASON, so this kernel cannot execute 32-bit code"
     exe="$ROOT/build/x64/zudizazuz.exe"
 fi
 
