@@ -61,3 +61,36 @@ TEST(ReleaseResources, VersionAndManifestReadBackFromBothBuilds) {
         }
     }
 }
+
+// The shipped 32-bit executable stays small: at most 48 KiB stripped. A change
+// that brings the C++ runtime's exception machinery, its string classes or a
+// C runtime formatter back into the program shows here at once (each is tens
+// of KiB). It is also a PE32 GUI program that keeps ASLR and DEP.
+TEST(ReleaseSize, TheShipped32BitExecutableIsAtMost48KiBWithAslrAndDep) {
+    std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE32"));
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) << path;
+    ASSERT_EQ(data.nFileSizeHigh, 0u);
+    EXPECT_LE(data.nFileSizeLow, 48u * 1024) << path << " is " << data.nFileSizeLow << " bytes";
+
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    std::vector<char> image(data.nFileSizeLow);
+    DWORD read = 0;
+    ReadFile(file, image.data(), data.nFileSizeLow, &read, nullptr);
+    CloseHandle(file);
+    ASSERT_EQ(read, data.nFileSizeLow);
+    auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    ASSERT_EQ(dos->e_magic, IMAGE_DOS_SIGNATURE);
+    ASSERT_LT(static_cast<size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS32), image.size());
+    auto* headers = reinterpret_cast<const IMAGE_NT_HEADERS32*>(image.data() + dos->e_lfanew);
+    EXPECT_EQ(headers->FileHeader.Machine, IMAGE_FILE_MACHINE_I386);
+    EXPECT_EQ(headers->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR32_MAGIC);
+    EXPECT_EQ(headers->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+    WORD characteristics = headers->OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "no ASLR";
+    EXPECT_TRUE(characteristics & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "no DEP";
+    EXPECT_NE(headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size, 0u)
+        << "no relocations: ASLR cannot move it";
+}

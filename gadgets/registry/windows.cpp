@@ -13,9 +13,11 @@ int32_t windowCount = 0;  // only grows; the count after raising numbers the win
 std::string MakeClassName(int32_t windowNumber) {
     SYSTEMTIME now;
     GetLocalTime(&now);
+    // At most 30 bytes. wsprintfA is the system's own formatter: it brings no
+    // C runtime formatter into the program.
     char name[64];
-    std::snprintf(name, sizeof name, "CLASSCLASS_%02d:%02d:%02d%d", now.wHour, now.wMinute,
-                  now.wSecond, static_cast<int>(windowNumber));
+    wsprintfA(name, "CLASSCLASS_%02d:%02d:%02d%d", now.wHour, now.wMinute, now.wSecond,
+              static_cast<int>(windowNumber));
     return name;
 }
 
@@ -41,7 +43,9 @@ HWND OpenWindow(std::string title, int32_t x, int32_t y, int32_t width, int32_t 
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = className.c_str();
     if (RegisterClassExA(&windowClass) == 0) {
-        std::printf("Not Registered class , Error = %lu\n", GetLastError());
+        char line[64];
+        wsprintfA(line, "Not Registered class , Error = %lu\n", GetLastError());
+        std::fputs(line, stdout);
         std::fflush(stdout);
         return nullptr;
     }
