@@ -2305,3 +2305,78 @@ TEST(WaitEvent, ReturnsTheEventOfTheMessageThatWokeIt) {
     EXPECT_EQ(EVENTKEY(), 'W');
     EXPECT_EQ(EVENTHWND(), target);
 }
+
+TEST(WaitEvent, DoesNotStallOnATimerThatHasAlreadyExpired) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    ASSERT_NE(SetTimer(window, 61, 1, nullptr), 0u);
+    // Waits until the timer is due; this also marks the queue as examined.
+    ASSERT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_TIMER), WAIT_OBJECT_0)
+        << "the timer never came due";
+    LatePoster watchdog(window, 5000);
+    int32_t code = WAITEVENT();
+    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT stalled on an expired timer";
+    EXPECT_EQ(code, WM_TIMER);
+    EXPECT_EQ(EVENTNUMBER(), 61);
+    KillTimer(window, 61);
+    Drain();
+}
+
+namespace {
+
+std::vector<std::pair<UINT, WPARAM>> hookedMessages;
+
+void __stdcall RecordMessage(HWND, UINT message, WPARAM wParam, LPARAM, DWORD, LONG, LONG) {
+    hookedMessages.emplace_back(message, wParam);
+}
+
+int QuitsSeenByTheHook() {
+    return static_cast<int>(std::count_if(hookedMessages.begin(), hookedMessages.end(),
+                                          [](const auto& m) { return m.first == WM_QUIT; }));
+}
+
+}  // namespace
+
+// The wait takes whatever message ends it, WM_QUIT too: it puts that back,
+// so a caller that looks for it finds it, with its exit code.
+TEST(WaitEvent, AQuitMessageStaysForACallerThatLooksForIt) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    PostQuitMessage(42);
+    LatePoster watchdog(window, 5000);
+    EXPECT_EQ(WAITEVENT(), 0);
+    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT waited with a quit message in the queue";
+    MSG quit{};
+    ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit message was lost";
+    EXPECT_EQ(quit.wParam, 42u);
+    Drain();
+}
+
+// A caller that does not look for it: a following call takes the quit message
+// as WINDOWEVENT would (the message hook sees it once), without waiting and
+// without spinning on it; after that the pump waits for a new message.
+TEST(WaitEvent, AQuitMessageNobodyTakesGoesThroughThePumpOnceAndThenItWaits) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    hookedMessages.clear();
+    SETWINDOWCALLBACK(reinterpret_cast<void*>(&RecordMessage), 1);
+    HookOff off{1};
+    PostQuitMessage(7);
+    LatePoster watchdog(window, 5000);
+    for (int call = 0; call < 3 && QuitsSeenByTheHook() == 0; ++call) {
+        EXPECT_EQ(WAITEVENT(), 0) << "call " << call;
+    }
+    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT waited with a quit message in the queue";
+    EXPECT_EQ(QuitsSeenByTheHook(), 1);
+    MSG quit{};
+    EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+
+    LatePoster poster(window, 300);
+    int32_t code = WAITEVENT();
+    EXPECT_TRUE(poster.Stop()) << "WAITEVENT returned with nothing to do";
+    EXPECT_EQ(QuitsSeenByTheHook(), 1);
+    if (code != 0) {
+        EXPECT_EQ(code, WM_USER);
+    }
+    Drain();
+}

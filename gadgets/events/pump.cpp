@@ -15,6 +15,8 @@ struct TranslationEntry {
 };
 
 MSG message{};
+// A WM_QUIT that WAITEVENT's wait took and put back into the queue.
+bool quitPutBack = false;
 // Starts with one empty entry; entries are never removed.
 std::vector<TranslationEntry> translations{{nullptr, nullptr}};
 bool translationActive = false;
@@ -162,6 +164,42 @@ int32_t Decode(EventRecord& event, const StackEntry& entry) {
     }
 }
 
+// Step 1 of every pump call: the fields that describe one event start empty.
+void ClearEvent(EventRecord& event) {
+    event.code = 0;
+    event.window = nullptr;
+    event.number = 0;
+    event.mouseX = 0;
+    event.mouseY = 0;
+}
+
+// One message taken from the queue: shortcuts, dispatch, the message hook.
+void Handle(MSG& taken) {
+    // Controls send their notifications; a posted one came from some other
+    // program, with an address that means nothing here, and is taken from
+    // the queue but not dispatched.
+    bool postedNotification = taken.message == WM_NOTIFY;
+    if (!postedNotification && (!translationActive || !TranslateShortcut(taken))) {
+        TranslateMessage(&taken);
+        DispatchMessageA(&taken);
+    }
+    if (MessageHook hook = ActiveMessageHook()) {
+        hook(taken.hwnd, taken.message, taken.wParam, taken.lParam, taken.time, taken.pt.x,
+             taken.pt.y);
+    }
+}
+
+// Takes the newest recorded entry and decodes it into the event record.
+int32_t TakeEvent(EventRecord& event) {
+    StackEntry entry{};
+    PopEvent(entry);
+    event.wParam = static_cast<int32_t>(entry.wParam);
+    event.lParam = static_cast<int32_t>(entry.lParam);
+    event.code = Decode(event, entry);
+    if (event.code != 0) UpdateWindow(entry.window);
+    return event.code;
+}
+
 }  // namespace
 
 void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
@@ -181,47 +219,38 @@ void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
 
 int32_t WINDOWEVENT() {
     EventRecord& event = Event();
-    event.code = 0;
-    event.window = nullptr;
-    event.number = 0;
-    event.mouseX = 0;
-    event.mouseY = 0;
-
+    ClearEvent(event);
     while (EventStackCount() == 0) {
         if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return 0;
-        // Controls send their notifications; a posted one came from some
-        // other program, with an address that means nothing here, and is
-        // taken from the queue but not dispatched.
-        bool postedNotification = message.message == WM_NOTIFY;
-        if (!postedNotification && (!translationActive || !TranslateShortcut(message))) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        if (MessageHook hook = ActiveMessageHook()) {
-            hook(message.hwnd, message.message, message.wParam, message.lParam, message.time,
-                 message.pt.x, message.pt.y);
-        }
+        Handle(message);
     }
-
-    StackEntry entry{};
-    PopEvent(entry);
-    event.wParam = static_cast<int32_t>(entry.wParam);
-    event.lParam = static_cast<int32_t>(entry.lParam);
-    event.code = Decode(event, entry);
-    if (event.code != 0) UpdateWindow(entry.window);
-    return event.code;
+    return TakeEvent(event);
 }
 
 int32_t WAITEVENT() {
-    // Waits only while there is nothing to do: no recorded event waiting and
-    // no message in the queue, seen before or not. WaitMessage would also
-    // wait while the queue still holds messages that an earlier look saw
-    // (expired timers, a second posted message), and the program would stall
-    // until some new input came.
-    if (EventStackCount() == 0) {
-        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+    // A recorded event waiting, or a quit message put back by the last call,
+    // is handed out as WINDOWEVENT hands it out, without waiting.
+    if (EventStackCount() > 0 || quitPutBack) {
+        quitPutBack = false;
+        return WINDOWEVENT();
     }
-    return WINDOWEVENT();
+    EventRecord& event = Event();
+    ClearEvent(event);
+    // GetMessageA waits only while the queue holds nothing, messages that an
+    // earlier look saw and expired timers included (WaitMessage would wait
+    // for a newer one), and the message that ends the wait comes with it: a
+    // waiting pump makes no more requests of the system than a bare message
+    // loop. The message is handled as WINDOWEVENT handles it.
+    BOOL taken = GetMessageA(&message, nullptr, 0, 0);
+    if (taken == 0) {
+        // WM_QUIT: back into the queue for a caller that looks for it; the
+        // next call takes it as WINDOWEVENT would, if nobody else has.
+        PostQuitMessage(static_cast<int>(message.wParam));
+        quitPutBack = true;
+        return 0;
+    }
+    if (taken > 0) Handle(message);
+    return EventStackCount() > 0 ? TakeEvent(event) : 0;
 }
 
 }  // namespace gadgets
