@@ -1,16 +1,21 @@
-// The whole program against bare Windows programs built and measured in the
+// The whole program against plain Windows programs built and measured in the
 // same run: start-up to a painted window, start-up to the banner, idle CPU,
 // peak memory and executable size. A console program that runs on Wine,
 // starts each candidate with CreateProcess and watches it from outside.
 //
-// Candidates (64-bit builds of this tree, on Wine's 64-bit loader):
+// Candidates, all built in this tree, for this tree's architecture (the
+// 32-bit product's own on a machine that runs 32-bit code):
 //   program       zudizazuz.exe with Wine's own WebBrowser control
 //   bare_window   one window, one message loop, the same two 10 ms timers
 //   bare_browser  bare_window plus the WebBrowser control hosted through
 //                 atl.dll (AtlAxWinInit, an "AtlAxWin" child, "about:blank")
-//   stand-in      zudizazuz.exe with the browser stand-in atl.dll that
-//                 scripts/bench.sh installs in the prefix's system folder
-//                 (atl=n), for the banner only
+//   hand_written  the program's whole window written by hand without the
+//                 gadget library (hand_written.cpp): the same browser, event
+//                 sink, form, colours, shortcuts, timers, manifest and build
+//                 flags; what the program costs over it is the library's cost
+//   stand-in      zudizazuz.exe and hand_written.exe with the browser stand-in
+//                 atl.dll that scripts/bench.sh installs in the prefix's
+//                 system folder (atl=n), for the banner only
 //
 // Wine takes a process's DLL load order from the Unix environment it was
 // started in, not from the environment block CreateProcess passes, so the
@@ -46,6 +51,8 @@ struct Options {
     std::wstring standIn;
     std::wstring bareWindow;
     std::wstring bareBrowser;
+    std::wstring handWritten;
+    std::wstring standInHandWritten;
     std::wstring product32;   // the stripped 32-bit product, for its size
     std::wstring bare32;      // bare_window built the product's way for 32-bit
     std::wstring bannerFile;  // the stand-in run's figures: written by it, read by the main run
@@ -83,6 +90,8 @@ Options ParseOptions(int argc, char** argv) {
     options.standIn = build + L"\\zudizazuz.exe";
     options.bareWindow = bench + L"\\bare_window.exe";
     options.bareBrowser = bench + L"\\bare_browser.exe";
+    options.handWritten = bench + L"\\hand_written.exe";
+    options.standInHandWritten = bench + L"\\hand_written.exe";
     options.bare32 = bench + L"\\i686\\bare_window.exe";
     for (int i = 1; i + 1 < argc; i += 2) {
         std::string name = argv[i];
@@ -91,6 +100,8 @@ Options ParseOptions(int argc, char** argv) {
         else if (name == "--standin") options.standIn = WindowsPath(value);
         else if (name == "--bare-window") options.bareWindow = WindowsPath(value);
         else if (name == "--bare-browser") options.bareBrowser = WindowsPath(value);
+        else if (name == "--hand-written") options.handWritten = WindowsPath(value);
+        else if (name == "--standin-hand-written") options.standInHandWritten = WindowsPath(value);
         else if (name == "--product32") options.product32 = WindowsPath(value);
         else if (name == "--bare32") options.bare32 = WindowsPath(value);
         else if (name == "--banner-file") options.bannerFile = WindowsPath(value);
@@ -109,6 +120,15 @@ Options ParseOptions(int argc, char** argv) {
 }
 
 // ---- Small helpers ----------------------------------------------------------------
+
+// A mark in a wine server trace (a server started with -d1): opening an event
+// that does not exist is one request that names the moment. bench.sh's
+// request count (server_requests.py) splits each candidate's requests there.
+void Mark(const char* moment) {
+    char name[64] = "ZudizazuzLaunchBench.";
+    lstrcatA(name, moment);
+    if (HANDLE event = OpenEventA(SYNCHRONIZE, FALSE, name)) CloseHandle(event);
+}
 
 double Now() {
     static const double frequency = [] {
@@ -367,6 +387,7 @@ Launch Run(const Candidate& candidate, const Options& options, HDC screen, bool 
                 if (launch.centredMs != 0 && launch.idleMs != 0 &&
                     BackgroundOnScreen(search.found, screen, background)) {
                     launch.paintedMs = elapsedMs();
+                    Mark("painted");
                     if (auto cpu = UnixCpuSeconds(pid)) launch.startupCpuSeconds = *cpu;
                 }
             }
@@ -380,12 +401,14 @@ Launch Run(const Candidate& candidate, const Options& options, HDC screen, bool 
 
     if (launch.failure.empty()) {
         launch.ok = true;
-        if (!standIn) {
+        if (!standIn && options.idleSeconds > 0) {
             // The idle period: the harness only sleeps.
             Sleep(static_cast<DWORD>(options.settleSeconds * 1000));
             auto cpu = UnixCpuSeconds(pid);
             auto server = UnixCpuSeconds(options.serverPid);
+            Mark("idle");
             Sleep(static_cast<DWORD>(options.idleSeconds * 1000));
+            Mark("idle-end");
             auto cpuAfter = UnixCpuSeconds(pid);
             auto serverAfter = UnixCpuSeconds(options.serverPid);
             if (cpu && cpuAfter) {
@@ -434,35 +457,57 @@ void Trace(int round, const Candidate& candidate, const Launch& launch) {
     std::fflush(stdout);
 }
 
+
 // ---- The stand-in run: start-up to the banner --------------------------------------------
+
+const char* Architecture() { return sizeof(void*) == 4 ? "32-bit" : "64-bit"; }
 
 struct BannerFigures {
     int runs = 0;
     double bannerMs = 0, lowestMs = 0, highestMs = 0, paintedMs = 0;
+    // The hand-written program beside the same stand-in, and the program's
+    // banner time over its own in the same round.
+    int handRuns = 0;
+    double handBannerMs = 0, handPaintedMs = 0, ratio = 0, lowestRatio = 0, highestRatio = 0;
 };
 
 void RunBannerOnly(const Options& options, HDC screen) {
-    const Candidate standIn{"stand-in", options.standIn};
-    std::printf("Launch benchmark, stand-in run: %d launches of %s\n", options.rounds,
-                Narrow(standIn.path).c_str());
-    Series banner, painted;
+    const Candidate candidates[] = {{"stand-in", options.standIn},
+                                    {"hand stand-in", options.standInHandWritten}};
+    std::printf("Launch benchmark, stand-in run (%s): %d rounds of %s and %s, the order rotated\n",
+                Architecture(), options.rounds, Narrow(candidates[0].path).c_str(),
+                Narrow(candidates[1].path).c_str());
+    Series banner[2], painted[2], ratio;
     for (int round = 0; round < options.rounds; ++round) {
-        Launch launch = Run(standIn, options, screen, true);
-        if (options.trace || !launch.ok) Trace(round, standIn, launch);
-        if (launch.ok) {
-            banner.Add(launch.bannerMs);
-            painted.Add(launch.paintedMs);
+        Launch launches[2];
+        for (int turn = 0; turn < 2; ++turn) {
+            int which = (turn + round) % 2;
+            launches[which] = Run(candidates[which], options, screen, true);
+            if (options.trace || !launches[which].ok) Trace(round, candidates[which], launches[which]);
+            if (launches[which].ok) {
+                banner[which].Add(launches[which].bannerMs);
+                painted[which].Add(launches[which].paintedMs);
+            }
+            Sleep(300);
         }
-        Sleep(300);
+        if (launches[0].ok && launches[1].ok) ratio.Add(launches[0].bannerMs / launches[1].bannerMs);
     }
-    std::printf("start-up to the banner written: %.1f ms (median of %zu, range %.1f-%.1f); "
+    std::printf("start-up to the banner written: program %.1f ms (median of %zu, range %.1f-%.1f), "
                 "painted at %.1f ms\n",
-                banner.median(), banner.values.size(), banner.lowest(), banner.highest(),
-                painted.median());
+                banner[0].median(), banner[0].values.size(), banner[0].lowest(), banner[0].highest(),
+                painted[0].median());
+    std::printf("                                hand-written %.1f ms (median of %zu, range "
+                "%.1f-%.1f), painted at %.1f ms\n",
+                banner[1].median(), banner[1].values.size(), banner[1].lowest(),
+                banner[1].highest(), painted[1].median());
+    std::printf("                                ratio %.2f (range %.2f-%.2f)\n", ratio.median(),
+                ratio.lowest(), ratio.highest());
     if (!options.bannerFile.empty()) {
         std::ofstream file(Narrow(options.bannerFile));
-        file << banner.values.size() << ' ' << banner.median() << ' ' << banner.lowest() << ' '
-             << banner.highest() << ' ' << painted.median() << '\n';
+        file << banner[0].values.size() << ' ' << banner[0].median() << ' ' << banner[0].lowest()
+             << ' ' << banner[0].highest() << ' ' << painted[0].median() << ' '
+             << banner[1].values.size() << ' ' << banner[1].median() << ' ' << painted[1].median()
+             << ' ' << ratio.median() << ' ' << ratio.lowest() << ' ' << ratio.highest() << '\n';
     }
 }
 
@@ -471,7 +516,8 @@ std::optional<BannerFigures> ReadBannerFigures(const std::wstring& path) {
     std::istringstream text(ReadWholeFile(Narrow(path)));
     BannerFigures figures;
     if (!(text >> figures.runs >> figures.bannerMs >> figures.lowestMs >> figures.highestMs >>
-          figures.paintedMs) ||
+          figures.paintedMs >> figures.handRuns >> figures.handBannerMs >> figures.handPaintedMs >>
+          figures.ratio >> figures.lowestRatio >> figures.highestRatio) ||
         figures.runs == 0) {
         return std::nullopt;
     }
@@ -480,22 +526,52 @@ std::optional<BannerFigures> ReadBannerFigures(const std::wstring& path) {
 
 // ---- The main run ----------------------------------------------------------------------------
 
-// The first three candidates; any further ones follow them.
-enum Which { kProgram, kBareWindow, kBareBrowser };
+// The first four candidates; any further ones follow them.
+enum Which { kProgram, kBareWindow, kBareBrowser, kHandWritten, kFixed };
+const char* const kFixedNames[kFixed] = {"program", "bare_window", "bare_browser", "hand_written"};
 
-const char* Verdict(double value, double target) {
-    return value <= target ? "within target" : "MISSES target";
+// The figures of one launch that are compared, and their names.
+enum Figure { kPainted, kStartupCpu, kIdleCpu, kWithServer, kPeak, kFigures };
+
+double FigureOf(const Launch& launch, Figure figure) {
+    switch (figure) {
+        case kPainted: return launch.paintedMs;
+        case kStartupCpu: return launch.startupCpuSeconds;
+        case kIdleCpu: return launch.cpuMeasured ? launch.idleCpuSeconds : 0;
+        case kWithServer:
+            return launch.cpuMeasured && launch.serverMeasured
+                       ? launch.idleCpuSeconds + launch.serverCpuSeconds
+                       : 0;
+        case kPeak: return launch.peakMiB;
+        default: return 0;
+    }
 }
 
-void PrintRatioRow(const char* figure, const Series& program, const Series& bare,
-                   const char* bareName, const Series& ratios, const char* format,
-                   double target) {
-    char programText[32], bareText[32];
-    std::snprintf(programText, sizeof programText, format, program.median());
-    std::snprintf(bareText, sizeof bareText, format, bare.median());
-    std::printf("%-31s %9s %9s %-13s %6.2f  %4.2f-%4.2f  %s\n", figure, programText, bareText,
-                bareName, ratios.median(), ratios.lowest(), ratios.highest(),
-                target > 0 ? Verdict(ratios.median(), target) : "");
+const char* Verdict(double value, double target) {
+    return value <= target ? "met" : "MISSED";
+}
+
+// The figures of all rounds: each candidate's own, and its ratio to each of
+// the four fixed candidates in the same round.
+struct Results {
+    int count = 0;
+    std::vector<Series> value[kFigures];
+    std::vector<std::vector<Series>> ratio[kFigures];  // [figure][candidate][reference]
+};
+
+void PrintRow(const char* label, const Results& results, Figure figure, int which, int reference,
+              const char* format, double target) {
+    const Series& ratio = results.ratio[figure][which][reference];
+    if (ratio.empty()) return;
+    char own[32], other[32], goal[32] = "";
+    std::snprintf(own, sizeof own, format, results.value[figure][which].median());
+    std::snprintf(other, sizeof other, format, results.value[figure][reference].median());
+    if (target > 0) {
+        std::snprintf(goal, sizeof goal, "<= %.2f %s", target, Verdict(ratio.median(), target));
+    }
+    std::printf("%-30s %-12s %9s %-12s %9s %6.2f  %4.2f-%4.2f  %s\n", label,
+                kFixedNames[which], own, kFixedNames[reference], other, ratio.median(),
+                ratio.lowest(), ratio.highest(), goal);
 }
 
 void RunMain(const Options& options, HDC screen) {
@@ -503,33 +579,33 @@ void RunMain(const Options& options, HDC screen) {
         {"program", options.program},
         {"bare_window", options.bareWindow},
         {"bare_browser", options.bareBrowser},
+        {"hand_written", options.handWritten},
     };
     for (const auto& [name, path] : options.also) candidates.push_back({name, path});
     const int count = static_cast<int>(candidates.size());
-    std::printf("Launch benchmark: %d rounds of %d launches, the order rotated each round\n",
-                options.rounds, count);
+    const bool idle = options.idleSeconds > 0;
+    std::printf("Launch benchmark (%s builds): %d rounds of %d launches, the order rotated each "
+                "round\n",
+                Architecture(), options.rounds, count);
     std::string load = ReadWholeFile("Z:\\proc\\loadavg");
     std::printf("load average at start: %s", load.c_str());
     for (const Candidate& candidate : candidates) {
-        std::printf("  %-13s %s\n", candidate.name.c_str(), Narrow(candidate.path).c_str());
+        std::printf("  %-16s %s\n", candidate.name.c_str(), Narrow(candidate.path).c_str());
     }
     std::fflush(stdout);
 
     // The wine server's own cost with no candidate running, for reference.
     std::optional<double> serverAlone;
-    if (auto before = UnixCpuSeconds(options.serverPid)) {
+    if (auto before = idle ? UnixCpuSeconds(options.serverPid) : std::nullopt) {
         Sleep(static_cast<DWORD>(options.idleSeconds * 1000));
         if (auto after = UnixCpuSeconds(options.serverPid)) {
             serverAlone = *after - *before;
         }
     }
 
-    // Per candidate: its figures, and its start-up and idle CPU over the bare
-    // programs' in the same round.
-    std::vector<Series> painted(count), startupCpu(count), idleCpu(count), withServer(count),
-        peak(count), overBrowser(count), overWindow(count), idleOverWindow(count);
-    Series startupCpuRatio, withServerRatio, peakRatio;
-    int complete = 0;
+    Results results;
+    for (auto& series : results.value) series.resize(count);
+    for (auto& table : results.ratio) table.assign(count, std::vector<Series>(kFixed));
     for (int round = 0; round < options.rounds; ++round) {
         std::vector<Launch> launches(count);
         for (int turn = 0; turn < count; ++turn) {
@@ -542,84 +618,79 @@ void RunMain(const Options& options, HDC screen) {
                          [](const Launch& launch) { return launch.ok; })) {
             continue;  // a round with a failed launch is left out
         }
-        ++complete;
-        const Launch& program = launches[kProgram];
-        const Launch& bareWindow = launches[kBareWindow];
-        const Launch& bareBrowser = launches[kBareBrowser];
-        for (int which = 0; which < count; ++which) {
-            const Launch& launch = launches[which];
-            painted[which].Add(launch.paintedMs);
-            startupCpu[which].Add(launch.startupCpuSeconds);
-            idleCpu[which].Add(launch.idleCpuSeconds);
-            withServer[which].Add(launch.idleCpuSeconds + launch.serverCpuSeconds);
-            peak[which].Add(launch.peakMiB);
-            overBrowser[which].Add(launch.paintedMs / bareBrowser.paintedMs);
-            overWindow[which].Add(launch.paintedMs / bareWindow.paintedMs);
-            if (launch.cpuMeasured && bareWindow.cpuMeasured && bareWindow.idleCpuSeconds > 0) {
-                idleOverWindow[which].Add(launch.idleCpuSeconds / bareWindow.idleCpuSeconds);
+        ++results.count;
+        for (int f = 0; f < kFigures; ++f) {
+            Figure figure = static_cast<Figure>(f);
+            if (!idle && (figure == kIdleCpu || figure == kWithServer)) continue;
+            for (int which = 0; which < count; ++which) {
+                double own = FigureOf(launches[which], figure);
+                results.value[f][which].Add(own);
+                for (int reference = 0; reference < kFixed; ++reference) {
+                    double other = FigureOf(launches[reference], figure);
+                    if (own > 0 && other > 0) results.ratio[f][which][reference].Add(own / other);
+                }
             }
         }
-        if (program.startupCpuSeconds > 0 && bareBrowser.startupCpuSeconds > 0) {
-            startupCpuRatio.Add(program.startupCpuSeconds / bareBrowser.startupCpuSeconds);
-        }
-        if (program.serverMeasured && bareWindow.serverMeasured) {
-            withServerRatio.Add((program.idleCpuSeconds + program.serverCpuSeconds) /
-                                (bareWindow.idleCpuSeconds + bareWindow.serverCpuSeconds));
-        }
-        peakRatio.Add(program.peakMiB / bareBrowser.peakMiB);
     }
 
-    std::printf("\n%d of %d rounds complete\n\n", complete, options.rounds);
-    if (complete > 0) {
-        std::printf("%-31s %9s %9s %-13s %6s  %-9s  %s\n", "figure (medians)", "program", "bare",
-                    "bare is", "ratio", "range", "target");
-        std::printf("%-31s %9s %9s %-13s %6s  %-9s  %s\n", "----------------", "-------", "----",
-                    "-------", "-----", "-----", "------");
-        PrintRatioRow("(a) start-up to painted, ms", painted[kProgram], painted[kBareBrowser],
-                      "bare_browser", overBrowser[kProgram], "%.1f", 1.10);
-        PrintRatioRow("    the same against", painted[kProgram], painted[kBareWindow],
-                      "bare_window", overWindow[kProgram], "%.1f", 0);
-        if (!startupCpuRatio.empty()) {
-            PrintRatioRow("    CPU to painted, s", startupCpu[kProgram], startupCpu[kBareBrowser],
-                          "bare_browser", startupCpuRatio, "%.2f", 0);
+    std::printf("\n%d of %d rounds complete\n\n", results.count, options.rounds);
+    if (results.count > 0) {
+        std::printf("%-30s %-12s %9s %-12s %9s %6s  %-9s  %s\n", "figure (medians)", "", "",
+                    "against", "", "ratio", "range", "target");
+        std::printf("%-30s %-12s %9s %-12s %9s %6s  %-9s  %s\n", "----------------", "", "",
+                    "-------", "", "-----", "-----", "------");
+        PrintRow("(a) start-up to painted, ms", results, kPainted, kProgram, kHandWritten, "%.1f", 1.05);
+        PrintRow("", results, kPainted, kProgram, kBareBrowser, "%.1f", 1.10);
+        PrintRow("", results, kPainted, kProgram, kBareWindow, "%.1f", 0);
+        PrintRow("", results, kPainted, kHandWritten, kBareBrowser, "%.1f", 0);
+        PrintRow("    CPU to painted, s", results, kStartupCpu, kProgram, kHandWritten, "%.3f", 0);
+        PrintRow("", results, kStartupCpu, kHandWritten, kBareBrowser, "%.3f", 0);
+        if (idle) {
+            PrintRow("(c) idle CPU, process, s", results, kIdleCpu, kProgram, kBareWindow, "%.3f", 1.00);
+            PrintRow("", results, kIdleCpu, kHandWritten, kBareWindow, "%.3f", 0);
+            PrintRow("    process + wine server, s", results, kWithServer, kProgram, kBareWindow,
+                     "%.3f", 1.00);
+            PrintRow("", results, kWithServer, kHandWritten, kBareWindow, "%.3f", 0);
         }
-        if (!idleOverWindow[kProgram].empty()) {
-            PrintRatioRow("(c) idle CPU, process, s", idleCpu[kProgram], idleCpu[kBareWindow],
-                          "bare_window", idleOverWindow[kProgram], "%.3f", 1.10);
-        }
-        if (!withServerRatio.empty()) {
-            PrintRatioRow("    process + wine server, s", withServer[kProgram],
-                          withServer[kBareWindow], "bare_window", withServerRatio, "%.3f", 1.10);
-        }
-        PrintRatioRow("(d) peak working set, MiB", peak[kProgram], peak[kBareBrowser],
-                      "bare_browser", peakRatio, "%.1f", 1.10);
-        std::printf("(targets: ratio <= 1.10)\n");
+        PrintRow("(d) peak working set, MiB", results, kPeak, kProgram, kHandWritten, "%.2f", 1.05);
+        PrintRow("", results, kPeak, kProgram, kBareBrowser, "%.2f", 0);
+        PrintRow("", results, kPeak, kHandWritten, kBareBrowser, "%.2f", 0);
     }
 
-    std::printf("\n(b) start-up to the banner written (program beside the browser stand-in):\n");
-    if (auto banner = ReadBannerFigures(options.bannerFile)) {
-        std::printf("    %.1f ms, median of %d (range %.1f-%.1f); the same runs painted at "
-                    "%.1f ms\n",
+    if (options.bannerFile.empty()) {
+        // A run without the stand-in run's figures (the variants' run).
+    } else if (auto banner = ReadBannerFigures(options.bannerFile)) {
+        std::printf("\n(b) start-up to the banner written (beside the browser stand-in):\n");
+        std::printf("    program %.1f ms, median of %d (range %.1f-%.1f), painted at %.1f ms;\n"
+                    "    hand_written %.1f ms, painted at %.1f ms; ratio %.2f (range %.2f-%.2f)\n",
                     banner->bannerMs, banner->runs, banner->lowestMs, banner->highestMs,
-                    banner->paintedMs);
+                    banner->paintedMs, banner->handBannerMs, banner->handPaintedMs, banner->ratio,
+                    banner->lowestRatio, banner->highestRatio);
     } else {
-        std::printf("    not measured (no figures from a stand-in run)\n");
+        std::printf("\n(b) start-up to the banner written: not measured (no figures from a "
+                    "stand-in run)\n");
     }
 
-    if (complete > 0) {
-        std::printf("\nEach candidate, medians of %d runs (ratios: of the same round's bare runs)\n",
-                    complete);
-        std::printf("  %-13s %8s %10s %10s %9s %9s %10s %9s %9s\n", "", "painted", "/browser",
-                    "/window", "CPU to", "idle CPU", "/window", "+ server", "peak");
-        std::printf("  %-13s %8s %10s %10s %9s %9s %10s %9s %9s\n", "", "ms", "", "",
-                    "paint, s", "s", "", "s", "MiB");
+    if (results.count > 0) {
+        std::printf("\nEach candidate, medians of %d runs (ratios: over the same round's run of "
+                    "the candidate named)\n",
+                    results.count);
+        std::printf("  %-16s %8s %7s %7s %7s %8s %8s %7s %8s %7s %7s %7s\n", "", "painted", "/hand",
+                    "/brows", "/window", "CPU to", "idle CPU", "/window", "+server", "/window",
+                    "peak", "/hand");
+        std::printf("  %-16s %8s %7s %7s %7s %8s %8s %7s %8s %7s %7s %7s\n", "", "ms", "", "", "",
+                    "paint, s", "s", "", "s", "", "MiB", "");
         for (int which = 0; which < count; ++which) {
-            std::printf("  %-13s %8.1f %10.2f %10.2f %9.2f %9.3f %10.2f %9.3f %9.1f\n",
-                        candidates[which].name.c_str(), painted[which].median(),
-                        overBrowser[which].median(), overWindow[which].median(),
-                        startupCpu[which].median(), idleCpu[which].median(),
-                        idleOverWindow[which].median(), withServer[which].median(),
-                        peak[which].median());
+            auto median = [&](Figure figure) { return results.value[figure][which].median(); };
+            auto ratio = [&](Figure figure, int reference) {
+                return results.ratio[figure][which][reference].median();
+            };
+            std::printf("  %-16s %8.1f %7.2f %7.2f %7.2f %8.3f %8.3f %7.2f %8.3f %7.2f %7.2f %7.2f\n",
+                        candidates[which].name.c_str(), median(kPainted),
+                        ratio(kPainted, kHandWritten), ratio(kPainted, kBareBrowser),
+                        ratio(kPainted, kBareWindow), median(kStartupCpu), median(kIdleCpu),
+                        ratio(kIdleCpu, kBareWindow), median(kWithServer),
+                        ratio(kWithServer, kBareWindow), median(kPeak), ratio(kPeak, kHandWritten));
         }
     }
     if (serverAlone) {
@@ -627,23 +698,29 @@ void RunMain(const Options& options, HDC screen) {
                     options.idleSeconds, *serverAlone);
     }
 
-    std::printf("\n(e) executable size\n");
+    std::printf("\n(e) executable size (%s, stripped)\n", Architecture());
     auto sizeRow = [](const char* what, const std::wstring& path, bool target) {
         auto size = FileSize(path);
         if (!size) {
-            std::printf("  %-42s %s\n", what, "(not found)");
+            if (!path.empty()) std::printf("  %-44s %s\n", what, "(not found)");
             return;
         }
-        std::printf("  %-42s %8lld bytes %7.1f KiB%s\n", what, *size, *size / 1024.0,
-                    !target ? "" : *size <= 300000 ? "  within target (<= 300 KB)"
-                                                   : "  MISSES target (<= 300 KB)");
+        std::printf("  %-44s %8lld bytes %7.1f KiB%s\n", what, *size, *size / 1024.0,
+                    !target ? "" : *size <= 300000 ? "  <= 300 KB met" : "  <= 300 KB MISSED");
     };
-    sizeRow("zudizazuz.exe, 32-bit product, stripped", options.product32, true);
-    sizeRow("bare_window.exe, 32-bit, built the same way", options.bare32, false);
-    sizeRow("zudizazuz.exe, 64-bit, stripped", options.program, false);
-    sizeRow("bare_window.exe, 64-bit, stripped", options.bareWindow, false);
-    sizeRow("bare_browser.exe, 64-bit, stripped", options.bareBrowser, false);
+    sizeRow("zudizazuz.exe", options.program, sizeof(void*) == 4);
+    sizeRow("hand_written.exe", options.handWritten, false);
+    sizeRow("bare_window.exe", options.bareWindow, false);
+    sizeRow("bare_browser.exe", options.bareBrowser, false);
+    for (size_t i = kFixed; i < candidates.size(); ++i) {
+        sizeRow((candidates[i].name + ".exe").c_str(), candidates[i].path, false);
+    }
+    if (sizeof(void*) == 8) {
+        sizeRow("zudizazuz.exe, the 32-bit product", options.product32, true);
+        sizeRow("bare_window.exe, 32-bit, built the same way", options.bare32, false);
+    }
 
+    if (!idle) return;  // the figures are explained with the main run's
     std::printf(
         "\nHow the figures are taken\n"
         "  painted: from CreateProcess until a visible top-level \"Zudizazuz\" window of\n"
@@ -652,8 +729,9 @@ void RunMain(const Options& options, HDC screen) {
         "    client points that no child covers read COLOR_BTNFACE on the X screen;\n"
         "    polled every 2 ms.\n"
         "  banner: Wine's control holds no document here, so the write cannot be seen in\n"
-        "    a page; the copy of the program beside the browser stand-in (atl=n) is timed\n"
-        "    from CreateProcess until the stand-in logs its put_innerHTML call.\n"
+        "    a page; the program and the hand-written program, beside the browser\n"
+        "    stand-in (atl=n), are timed from CreateProcess until the stand-in logs\n"
+        "    their put_innerHTML call.\n"
         "  CPU: of the candidate's Unix process, as Linux counts it (Wine's\n"
         "    GetProcessTimes reports the caller's own times for other processes).\n"
         "    Time on the CPU from /proc/<pid>/task/*/schedstat (ns): to painted, and\n"
@@ -662,7 +740,8 @@ void RunMain(const Options& options, HDC screen) {
         "    which serves the candidate's timers and messages (and little else then).\n"
         "  peak: PeakWorkingSetSize (GetProcessMemoryInfo) at the end of the idle period;\n"
         "    Wine leaves PrivateUsage at 0.\n"
-        "  ratio: program / bare, the median of the per-round ratios, with their range.\n",
+        "  ratio: candidate / comparator, the median of the per-round ratios, with their\n"
+        "    range.\n",
         options.idleSeconds, options.settleSeconds);
 }
 

@@ -1,11 +1,15 @@
-// Events per second through the library's pump (gadgets::WINDOWEVENT) against
-// a bare Win32 loop (PeekMessageA / TranslateAcceleratorA / TranslateMessage /
-// DispatchMessageA) on a plain window, both measured in the same run.
+// Events per second through the library's pump (gadgets::WINDOWEVENT, which
+// peeks, and gadgets::WAITEVENT, which waits in GetMessageA) against raw Win32
+// loops on a plain window, all measured in the same run: the raw loop takes,
+// translates (TranslateAcceleratorA) and dispatches; the "same calls" loop
+// also makes the calls the pump makes for each event (UpdateWindow, and for a
+// command from a control GetClassNameA and SetPropA), so that its ratio shows
+// what the library's own bookkeeping costs.
 //
 // Each round posts N messages to a window and times how long the loop takes
 // to hand all of them out, once for each loop. Only the draining is timed, not
-// the posting. The rounds alternate which loop goes first; the figures are
-// medians, and the ratio is the median of the rounds' own ratios, so that a
+// the posting. The rounds rotate which loop goes first; the figures are
+// medians, and a ratio is the median of the rounds' own ratios, so that a
 // machine busy with other work skews both sides of a ratio alike.
 //
 // On Wine every PeekMessageA that takes a message is a round trip to the wine
@@ -25,7 +29,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr int kMessages = 2000;  // per round and loop; far below any queue limit
-constexpr int kRounds = 11;
+constexpr int kRounds = 21;
 constexpr int kLabelId = 7;
 
 double Seconds(Clock::time_point start) {
@@ -37,6 +41,14 @@ double Median(std::vector<double> values) {
     size_t middle = values.size() / 2;
     return values.size() % 2 != 0 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
+
+struct Series {
+    std::vector<double> values;
+    void Add(double value) { values.push_back(value); }
+    double median() const { return Median(values); }
+    double lowest() const { return *std::min_element(values.begin(), values.end()); }
+    double highest() const { return *std::max_element(values.begin(), values.end()); }
+};
 
 // ---- The bare program ---------------------------------------------------
 
@@ -75,7 +87,7 @@ HACCEL CreateBareAccelerators() {
     return CreateAcceleratorTableA(records, 4);
 }
 
-// ---- The two loops --------------------------------------------------------
+// ---- The loops ------------------------------------------------------------
 
 struct Target {
     HWND window;
@@ -90,38 +102,65 @@ void PostAll(const Target& target, int count) {
     }
 }
 
+// A lost message would leave a waiting loop waiting for good: a timer on the
+// window ends any wait after this long (reported, never fatal).
+constexpr UINT_PTR kDeadlineTimer = 99;
+constexpr UINT kDeadlineMs = 30000;
+
 // Drains until `count` events with the expected code came out; the time taken.
-// A deadline guards against lost messages (reported, never fatal).
-double DrainLibrary(int32_t expected, int count, int& seen) {
+double DrainLibrary(bool wait, HWND window, int32_t expected, int count, int& seen) {
     seen = 0;
+    if (wait) SetTimer(window, kDeadlineTimer, kDeadlineMs, nullptr);
     Clock::time_point start = Clock::now();
     while (seen < count) {
-        if (gadgets::WINDOWEVENT() == expected) {
+        int32_t code = wait ? gadgets::WAITEVENT() : gadgets::WINDOWEVENT();
+        if (code == expected) {
             ++seen;
-        } else if (Seconds(start) > 30) {
+        } else if (Seconds(start) * 1000 > kDeadlineMs) {
             break;
         }
     }
-    return Seconds(start);
+    double seconds = Seconds(start);
+    if (wait) KillTimer(window, kDeadlineTimer);
+    return seconds;
 }
 
-double DrainBare(HWND window, HACCEL accelerators, int count, bool updateEach, int& seen) {
+// What the raw loop does besides taking, translating and dispatching.
+enum Extra {
+    kNothing = 0,
+    kUpdate = 1,      // UpdateWindow on the message's window after each message
+    kSenderCalls = 2  // GetClassNameA on the sender and SetPropA on the window, as
+                      // the pump decodes a command from a control
+};
+
+double DrainBare(bool wait, HWND window, HACCEL accelerators, int count, int extra, int& seen) {
     bareReceived = 0;
     MSG message;
+    if (wait) SetTimer(window, kDeadlineTimer, kDeadlineMs, nullptr);
     Clock::time_point start = Clock::now();
     while (bareReceived < count) {
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (Seconds(start) > 30) break;
+        if (wait) {
+            if (GetMessageA(&message, nullptr, 0, 0) <= 0) break;
+        } else if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (Seconds(start) * 1000 > kDeadlineMs) break;
             continue;
         }
+        if (message.message == WM_TIMER && message.wParam == kDeadlineTimer) break;
         if (!TranslateAcceleratorA(window, accelerators, &message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
-        if (updateEach) UpdateWindow(message.hwnd);
+        if ((extra & kSenderCalls) != 0 && message.message == WM_COMMAND && message.lParam != 0) {
+            char name[128];
+            GetClassNameA(reinterpret_cast<HWND>(message.lParam), name, sizeof name);
+            SetPropA(message.hwnd, "WM_NOTIFY_Event", nullptr);
+        }
+        if ((extra & kUpdate) != 0) UpdateWindow(message.hwnd);
     }
     seen = bareReceived;
-    return Seconds(start);
+    double seconds = Seconds(start);
+    if (wait) KillTimer(window, kDeadlineTimer);
+    return seconds;
 }
 
 // Empties the queue and the library's event stack: WINDOWEVENT returns 0 for
@@ -146,51 +185,53 @@ void Settle(int minimumMs = 0) {
 
 struct Scenario {
     const char* name;
+    bool wait;  // WAITEVENT against a GetMessageA loop; else WINDOWEVENT against PeekMessageA
     Target library;
     Target bare;
-    int32_t expectedCode;  // what WINDOWEVENT returns for each posted message
-    bool bareUpdates;      // the bare loop also calls UpdateWindow after each message
+    int32_t expectedCode;  // what the pump returns for each posted message
+    int sameCalls;         // what the raw loop adds to make the pump's calls
 };
 
 struct Result {
     double libraryRate = 0;
-    double bareRate = 0;
-    double ratio = 0;
-    double lowestRatio = 0;
-    double highestRatio = 0;
+    double rawRate = 0;       // take, translate, dispatch
+    double sameRate = 0;      // ... and the pump's further calls
+    Series overSame, overRaw;
     bool complete = true;
 };
 
 Result Run(const Scenario& scenario, HACCEL accelerators) {
-    std::vector<double> libraryRates, bareRates, ratios;
+    std::vector<double> libraryRates, rawRates, sameRates;
     Result result;
     for (int round = 0; round < kRounds; ++round) {
-        double libraryRate = 0, bareRate = 0;
-        for (int turn = 0; turn < 2; ++turn) {
-            bool libraryTurn = (turn == 0) == (round % 2 == 0);
+        double rates[3] = {};
+        for (int turn = 0; turn < 3; ++turn) {
+            int which = (turn + round) % 3;  // 0 library, 1 raw, 2 same calls
             Settle();
             int seen = 0;
-            if (libraryTurn) {
+            if (which == 0) {
                 PostAll(scenario.library, kMessages);
-                double seconds = DrainLibrary(scenario.expectedCode, kMessages, seen);
-                libraryRate = seen / seconds;
+                double seconds = DrainLibrary(scenario.wait, scenario.library.window,
+                                              scenario.expectedCode, kMessages, seen);
+                rates[0] = seen / seconds;
             } else {
                 PostAll(scenario.bare, kMessages);
-                double seconds = DrainBare(scenario.bare.window, accelerators, kMessages,
-                                           scenario.bareUpdates, seen);
-                bareRate = seen / seconds;
+                double seconds = DrainBare(scenario.wait, scenario.bare.window, accelerators,
+                                           kMessages, which == 1 ? kNothing : scenario.sameCalls,
+                                           seen);
+                rates[which] = seen / seconds;
             }
             if (seen != kMessages) result.complete = false;
         }
-        libraryRates.push_back(libraryRate);
-        bareRates.push_back(bareRate);
-        ratios.push_back(libraryRate / bareRate);
+        libraryRates.push_back(rates[0]);
+        rawRates.push_back(rates[1]);
+        sameRates.push_back(rates[2]);
+        result.overRaw.Add(rates[0] / rates[1]);
+        result.overSame.Add(rates[0] / rates[2]);
     }
     result.libraryRate = Median(libraryRates);
-    result.bareRate = Median(bareRates);
-    result.ratio = Median(ratios);
-    result.lowestRatio = *std::min_element(ratios.begin(), ratios.end());
-    result.highestRatio = *std::max_element(ratios.begin(), ratios.end());
+    result.rawRate = Median(rawRates);
+    result.sameRate = Median(sameRates);
     return result;
 }
 
@@ -233,33 +274,39 @@ int main() {
 
     auto asLParam = [](HWND handle) { return reinterpret_cast<LPARAM>(handle); };
     const Scenario scenarios[] = {
-        {"WM_USER -> event 1024", {window, WM_USER, 0, 0}, {bare, WM_USER, 0, 0}, 1024, false},
-        {"WM_COMMAND lParam 0 -> 1026", {window, WM_COMMAND, 1001, 0},
-         {bare, WM_COMMAND, 1001, 0}, 1026, false},
-        {"WM_COMMAND from label -> 1025", {window, WM_COMMAND, kLabelId, asLParam(label)},
-         {bare, WM_COMMAND, kLabelId, asLParam(bareLabel)}, 1025, false},
-        {"WM_USER, bare + UpdateWindow", {window, WM_USER, 0, 0}, {bare, WM_USER, 0, 0}, 1024,
-         true},
+        {"WINDOWEVENT, WM_USER -> 1024", false, {window, WM_USER, 0, 0}, {bare, WM_USER, 0, 0},
+         1024, kUpdate},
+        {"WINDOWEVENT, WM_COMMAND 0 -> 1026", false, {window, WM_COMMAND, 1001, 0},
+         {bare, WM_COMMAND, 1001, 0}, 1026, kUpdate},
+        {"WINDOWEVENT, label WM_COMMAND", false, {window, WM_COMMAND, kLabelId, asLParam(label)},
+         {bare, WM_COMMAND, kLabelId, asLParam(bareLabel)}, 1025, kUpdate | kSenderCalls},
+        {"WAITEVENT, WM_USER -> 1024", true, {window, WM_USER, 0, 0}, {bare, WM_USER, 0, 0}, 1024,
+         kUpdate},
     };
 
-    std::printf("Event pump: %d posted messages per round, median of %d rounds\n", kMessages,
-                kRounds);
-    std::printf("library: WINDOWEVENT, 4 shortcuts on the window; bare: PeekMessageA,\n"
-                "TranslateAcceleratorA (4 entries), TranslateMessage, DispatchMessageA\n\n");
-    std::printf("%-32s %13s %13s %7s  %s\n", "messages", "library ev/s", "bare msg/s", "ratio",
-                "ratio range");
-    std::printf("%-32s %13s %13s %7s  %s\n", "--------", "------------", "----------", "-----",
-                "-----------");
+    std::printf("Event pump (%s build): %d posted messages per round, median of %d rounds\n",
+                sizeof(void*) == 4 ? "32-bit" : "64-bit", kMessages, kRounds);
+    std::printf(
+        "library: WINDOWEVENT (PeekMessageA) or WAITEVENT (GetMessageA), 4 shortcuts on the\n"
+        "window. raw loop: PeekMessageA or GetMessageA, TranslateAcceleratorA (4 entries),\n"
+        "TranslateMessage, DispatchMessageA. same calls: the raw loop plus the calls the pump\n"
+        "makes for each event: UpdateWindow, and for a command from a control GetClassNameA\n"
+        "and SetPropA.\n\n");
+    std::printf("%-34s %10s %10s %10s %6s %-9s %6s %s\n", "messages", "library", "same calls",
+                "raw loop", "ratio", "range", "/raw", "target");
+    std::printf("%-34s %10s %10s %10s %6s %-9s %6s %s\n", "", "ev/s", "msg/s", "msg/s",
+                "/same", "", "", "");
     for (const Scenario& scenario : scenarios) {
         Result result = Run(scenario, accelerators);
-        std::printf("%-32s %13.0f %13.0f %7.2f  %.2f-%.2f%s\n", scenario.name, result.libraryRate,
-                    result.bareRate, result.ratio, result.lowestRatio, result.highestRatio,
+        std::printf("%-34s %10.0f %10.0f %10.0f %6.2f %4.2f-%4.2f %6.2f >= 0.95 %s%s\n",
+                    scenario.name, result.libraryRate, result.sameRate, result.rawRate,
+                    result.overSame.median(), result.overSame.lowest(), result.overSame.highest(),
+                    result.overRaw.median(), result.overSame.median() >= 0.95 ? "met" : "MISSED",
                     result.complete ? "" : "  (some messages did not come out)");
         std::fflush(stdout);
     }
-    std::printf("\nratio = library / bare, the median of the per-round ratios. The last row\n"
-                "gives the bare loop an UpdateWindow after each message, as WINDOWEVENT does\n"
-                "after each event with a nonzero code.\n");
+    std::printf("\nratio = library / loop, the median of the per-round ratios (each round runs\n"
+                "the three loops in rotated order).\n");
 
     // What each call that WINDOWEVENT makes beyond the bare loop costs here.
     Settle();
