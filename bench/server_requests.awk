@@ -107,14 +107,19 @@ END {
         printf "%-16s %10d %14.1f %9.1f\n", who, launches[who], startup[who] / launches[who],
                idle[who] / launches[who] / idle_seconds
     }
+    for (i = 1; i <= images; i++) {
+        for (k in kinds) startup_kind[order[i], k] /= launches[order[i]]
+    }
     if (("zudizazuz" in launches) && ("hand_written" in launches)) {
-        for (k in kinds) {
-            startup_kind["zudizazuz", k] /= launches["zudizazuz"]
-            startup_kind["hand_written", k] /= launches["hand_written"]
-        }
         printf "\n"
         difference("to painted, by request: program, hand_written, difference", startup_kind,
                    "zudizazuz", "hand_written", 1, "")
+    }
+    if (("hand_written" in launches) && ("bare_browser" in launches)) {
+        printf "\n"
+        difference("to painted, by request: hand_written, bare_browser, difference (the form, common\n" \
+                   "controls 6, the event sink and the shortcuts)", startup_kind,
+                   "hand_written", "bare_browser", 1, "")
     }
     if (("zudizazuz" in launches) && ("bare_window" in launches)) {
         for (k in kinds) {
