@@ -15,6 +15,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <utility>
 #include <vector>
@@ -1021,4 +1022,230 @@ TEST(ExportHooks, BothHooksGetExactlyTheirArgumentsThroughThePump) {
     EXPECT_TRUE(procHookCalls.empty()) << procHookCalls.size() << " procedure hook calls after FREECALLBACK";
     EXPECT_TRUE(messageHookCalls.empty()) << messageHookCalls.size() << " message hook calls after FREECALLBACK";
     DestroyWindow(window);
+}
+
+// ---- The reference for callers, docs/exports.md -----------------------------------
+//
+// The reference names every export by its decorated name and nothing decorated
+// besides, and it names the C runtime whose free() releases the string results:
+// the one the product's import table takes malloc, calloc and free from.
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+    size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? std::string() : path.substr(0, cut);
+}
+
+bool FileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The source tree: the product is build/<arch>/zudizazuz.exe, this program
+// build/<arch>/tests/gadget_tests.exe; the tree is the first folder above
+// either that holds gadgets/gadgets.h. Empty when there is none.
+std::string SourceTree() {
+    std::vector<std::string> starts;
+    std::string product = testing_support::Env("ZUDIZAZUZ_EXE");
+    if (!product.empty()) starts.push_back(FolderOf(testing_support::WindowsPath(product)));
+    char self[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) starts.push_back(FolderOf(self));
+    for (std::string folder : starts) {
+        for (int up = 0; up < 4 && !folder.empty(); ++up) {
+            if (FileExists(folder + "\\gadgets\\gadgets.h")) return folder;
+            folder = FolderOf(folder);
+        }
+    }
+    return std::string();
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
+bool IsNameByte(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+}
+
+// Every Word@N in the text: a run of name bytes, "@", decimal digits; name
+// bytes straight after the digits belong to the word too, so that a longer
+// word never passes for an export.
+std::set<std::string> DecoratedWords(const std::string& text) {
+    std::set<std::string> words;
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + 1)) {
+        size_t start = at;
+        while (start > 0 && IsNameByte(text[start - 1])) --start;
+        size_t end = at + 1;
+        while (end < text.size() && text[end] >= '0' && text[end] <= '9') ++end;
+        if (start == at || end == at + 1) continue;  // no name before, or no digits after
+        while (end < text.size() && IsNameByte(text[end])) ++end;
+        words.insert(text.substr(start, end - start));
+    }
+    return words;
+}
+
+std::string Lower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// The C runtime DLLs the text names (case aside): words ending in ".dll"
+// whose name is that of a Microsoft C runtime.
+std::set<std::string> RuntimeDllsNamed(const std::string& text) {
+    static const char* const kRuntimePrefixes[] = {"msvcr", "ucrtbase", "api-ms-win-crt-",
+                                                   "vcruntime", "msvcp"};
+    std::set<std::string> named;
+    std::string lower = Lower(text);
+    for (size_t at = lower.find(".dll"); at != std::string::npos; at = lower.find(".dll", at + 1)) {
+        size_t start = at;
+        while (start > 0 && (IsNameByte(lower[start - 1]) || lower[start - 1] == '-')) --start;
+        std::string name = lower.substr(start, at + 4 - start);
+        for (const char* prefix : kRuntimePrefixes) {
+            if (name.rfind(prefix, 0) == 0) named.insert(name);
+        }
+    }
+    return named;
+}
+
+// The names each DLL of a PE file's import directory supplies (PE32 or
+// PE32+), by the DLL's name in lower case; imports by ordinal are left out.
+std::map<std::string, std::set<std::string>> ImportsByDll(const std::string& path, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    std::vector<unsigned char> image((std::istreambuf_iterator<char>(file)), {});
+    auto read32 = [&](size_t at) -> uint32_t {
+        if (at + 4 > image.size()) throw std::runtime_error("read past the file");
+        uint32_t v;
+        std::memcpy(&v, &image[at], 4);
+        return v;
+    };
+    auto read16 = [&](size_t at) -> uint16_t {
+        if (at + 2 > image.size()) throw std::runtime_error("read past the file");
+        uint16_t v;
+        std::memcpy(&v, &image[at], 2);
+        return v;
+    };
+    auto readText = [&](size_t at) {
+        std::string text;
+        while (at < image.size() && image[at] != 0) text += static_cast<char>(image[at++]);
+        if (at >= image.size()) throw std::runtime_error("a name runs past the file");
+        return text;
+    };
+    std::map<std::string, std::set<std::string>> imports;
+    try {
+        if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') throw std::runtime_error("not MZ");
+        size_t pe = read32(0x3C);
+        if (read32(pe) != 0x4550) throw std::runtime_error("not PE");
+        uint16_t sections = read16(pe + 6);
+        uint16_t optionalSize = read16(pe + 20);
+        size_t optional = pe + 24;
+        bool pe32plus = read16(optional) == 0x20B;
+        size_t directories = optional + (pe32plus ? 112 : 96);
+        uint32_t importRva = read32(directories + 8);  // directory 1: imports
+        size_t sectionTable = optional + optionalSize;
+        auto offsetOf = [&](uint32_t rva) -> size_t {
+            for (uint16_t i = 0; i < sections; ++i) {
+                size_t s = sectionTable + i * 40u;
+                uint32_t virtualAddress = read32(s + 12), virtualSize = read32(s + 8);
+                uint32_t rawOffset = read32(s + 20), rawSize = read32(s + 16);
+                if (rva >= virtualAddress && rva < virtualAddress + std::max(virtualSize, rawSize)) {
+                    return rva - virtualAddress + rawOffset;
+                }
+            }
+            throw std::runtime_error("address outside the sections");
+        };
+        if (importRva == 0) throw std::runtime_error("no import directory");
+        const size_t thunkSize = pe32plus ? 8 : 4;
+        for (size_t descriptor = offsetOf(importRva);; descriptor += 20) {
+            uint32_t lookupRva = read32(descriptor);
+            uint32_t nameRva = read32(descriptor + 12);
+            uint32_t addressRva = read32(descriptor + 16);
+            if (nameRva == 0 && addressRva == 0) break;  // the closing descriptor
+            std::set<std::string>& names = imports[Lower(readText(offsetOf(nameRva)))];
+            size_t thunk = offsetOf(lookupRva != 0 ? lookupRva : addressRva);
+            for (int i = 0; i < 100000; ++i, thunk += thunkSize) {
+                uint32_t low = read32(thunk);
+                uint32_t high = pe32plus ? read32(thunk + 4) : 0;
+                if (low == 0 && high == 0) break;
+                bool byOrdinal = pe32plus ? (high & 0x80000000u) != 0 : (low & 0x80000000u) != 0;
+                if (!byOrdinal) names.insert(readText(offsetOf(low) + 2));  // after the hint
+            }
+        }
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    return imports;
+}
+
+}  // namespace
+
+TEST(ExportReference, NamesEveryExportByItsDecoratedNameAndNothingElseDecorated) {
+    std::string tree = SourceTree();
+    ASSERT_FALSE(tree.empty()) << "no source tree above ZUDIZAZUZ_EXE or this program";
+    std::string reference = ReadFile(tree + "\\docs\\exports.md");
+    ASSERT_FALSE(reference.empty()) << "no reference at " << tree << "\\docs\\exports.md";
+
+    std::string product = testing_support::Env("ZUDIZAZUZ_EXE32");
+    ASSERT_FALSE(product.empty()) << "ZUDIZAZUZ_EXE32 names the 32-bit product";
+    std::string error;
+    std::vector<std::string> names = ExportNames(testing_support::WindowsPath(product), error);
+    ASSERT_TRUE(error.empty()) << error;
+    std::set<std::string> exported(names.begin(), names.end());
+    ASSERT_EQ(exported, kAllExports) << "the product's export table";
+
+    std::set<std::string> named = DecoratedWords(reference);
+    for (const std::string& name : exported) {
+        EXPECT_TRUE(named.count(name)) << "the reference never names the export " << name;
+    }
+    for (const std::string& name : named) {
+        EXPECT_TRUE(exported.count(name)) << "the reference names " << name << ", which is no export";
+    }
+}
+
+TEST(ExportReference, WordsOfTheFormNameAtSizeAreFoundWholeAndOnlyThere) {
+    // The scan the reference check rests on: it must not miss an export
+    // written in code or a table, nor take a longer word for a shorter one.
+    std::set<std::string> words = DecoratedWords(
+        "`OpenWindow@28`, (WAITEVENT@0) |GGF@0|\nGADGETX@40 GADGETX@4x _EVENTKEY@0 Name@N a@ @4 x@y\n"
+        "ERR_@4.");
+    std::set<std::string> expected = {"OpenWindow@28", "WAITEVENT@0", "GGF@0", "GADGETX@40",
+                                      "GADGETX@4x", "_EVENTKEY@0", "ERR_@4"};
+    EXPECT_EQ(words, expected);
+    EXPECT_EQ(RuntimeDllsNamed("msvcrt.dll; MSVCR100.DLL, atl.dll, api-ms-win-crt-heap-l1-1-0.dll"),
+              (std::set<std::string>{"msvcrt.dll", "msvcr100.dll", "api-ms-win-crt-heap-l1-1-0.dll"}));
+}
+
+TEST(ExportReference, StringResultsComeFromTheRuntimeItNames) {
+    std::string product = testing_support::Env("ZUDIZAZUZ_EXE32");
+    ASSERT_FALSE(product.empty()) << "ZUDIZAZUZ_EXE32 names the 32-bit product";
+    std::string error;
+    auto imports = ImportsByDll(testing_support::WindowsPath(product), error);
+    ASSERT_TRUE(error.empty()) << error;
+    ASSERT_TRUE(imports.count("user32.dll") && imports["user32.dll"].count("CreateWindowExA"))
+        << "the import directory was not read as it is";
+
+    // malloc makes the string results, calloc the wide one, free releases
+    // them: all three from one DLL, the only one that supplies any of them.
+    std::set<std::string> suppliers;
+    for (const char* function : {"malloc", "calloc", "free"}) {
+        std::set<std::string> from;
+        for (const auto& [dll, names] : imports) {
+            if (names.count(function)) from.insert(dll);
+        }
+        EXPECT_EQ(from.size(), 1u) << function << " is imported from " << from.size() << " DLLs";
+        suppliers.insert(from.begin(), from.end());
+    }
+    ASSERT_EQ(suppliers.size(), 1u) << "malloc, calloc and free come from different DLLs";
+    const std::string runtime = *suppliers.begin();
+    EXPECT_EQ(runtime, "msvcrt.dll") << "the C runtime of this build";
+
+    std::string tree = SourceTree();
+    ASSERT_FALSE(tree.empty()) << "no source tree above ZUDIZAZUZ_EXE or this program";
+    std::string reference = ReadFile(tree + "\\docs\\exports.md");
+    ASSERT_FALSE(reference.empty()) << "no reference at " << tree << "\\docs\\exports.md";
+    EXPECT_EQ(RuntimeDllsNamed(reference), std::set<std::string>{runtime})
+        << "the runtime DLLs that the reference names";
 }
