@@ -2380,3 +2380,27 @@ TEST(WaitEvent, AQuitMessageNobodyTakesGoesThroughThePumpOnceAndThenItWaits) {
     }
     Drain();
 }
+
+// A message that another thread sends is delivered inside the wait: the
+// entry it records is handed out at once, not when some later message comes
+// (by then a close request could have dropped it).
+TEST(WaitEvent, AnEntryRecordedByAMessageFromAnotherThreadEndsTheWait) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    HWND target = window;
+    std::thread sender([target] {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(target, WM_USER, 55, 0, SMTO_NORMAL, 10000, &answer);
+    });
+    LatePoster watchdog(window, 5000);
+    int32_t code = WAITEVENT();
+    bool waitedForAPost = watchdog.Stop();
+    sender.join();
+    EXPECT_FALSE(waitedForAPost) << "WAITEVENT went on waiting with the sent message's entry recorded";
+    EXPECT_EQ(code, WM_USER);
+    EXPECT_EQ(EVENTWPARAM(), 55);
+    // The wake-up is the pump's own: nothing more comes of it.
+    std::vector<Seen> rest = PumpAll();
+    EXPECT_TRUE(std::none_of(rest.begin(), rest.end(), [](const Seen& s) { return s.code == WM_USER; }))
+        << Codes(rest);
+}

@@ -49,6 +49,10 @@ constexpr int kEventStackSize = 20;
 // Records a message unless the stack is full; WM_CLOSE first drops every
 // waiting entry. Returns false when the message was not recorded.
 bool PushEvent(const StackEntry& entry);
+// The pump's part in recording: when WAITEVENT is waiting for a message and
+// an entry is recorded all the same (a message that another thread sent is
+// delivered inside the wait), the pump is woken to hand it out.
+void WakeWaitingPump();
 // Takes the newest entry; false when the stack is empty.
 bool PopEvent(StackEntry& entry);
 int EventStackCount();

@@ -17,6 +17,10 @@ struct TranslationEntry {
 MSG message{};
 // A WM_QUIT that WAITEVENT's wait took and put back into the queue.
 bool quitPutBack = false;
+// WAITEVENT is inside GetMessageA, which returns only for a posted message.
+bool waiting = false;
+// The lParam of the thread message that wakes a waiting WAITEVENT.
+constexpr LPARAM kWakeUp = 0x57414B45;
 // Starts with one empty entry; entries are never removed.
 std::vector<TranslationEntry> translations{{nullptr, nullptr}};
 bool translationActive = false;
@@ -202,6 +206,12 @@ int32_t TakeEvent(EventRecord& event) {
 
 }  // namespace
 
+void WakeWaitingPump() {
+    if (!waiting) return;
+    waiting = false;  // one wake-up a wait
+    PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, kWakeUp);
+}
+
 void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
     translationActive = true;
     for (TranslationEntry& entry : translations) {
@@ -240,8 +250,12 @@ int32_t WAITEVENT() {
     // earlier look saw and expired timers included (WaitMessage would wait
     // for a newer one), and the message that ends the wait comes with it: a
     // waiting pump makes no more requests of the system than a bare message
-    // loop. The message is handled as WINDOWEVENT handles it.
+    // loop. The message is handled as WINDOWEVENT handles it. Messages that
+    // other threads send are delivered inside the wait; one that records an
+    // entry posts the wake-up below (WakeWaitingPump).
+    waiting = true;
     BOOL taken = GetMessageA(&message, nullptr, 0, 0);
+    waiting = false;
     if (taken == 0) {
         // WM_QUIT: back into the queue for a caller that looks for it; the
         // next call takes it as WINDOWEVENT would, if nobody else has.
@@ -249,7 +263,8 @@ int32_t WAITEVENT() {
         quitPutBack = true;
         return 0;
     }
-    if (taken > 0) Handle(message);
+    bool wakeUp = message.hwnd == nullptr && message.message == WM_NULL && message.lParam == kWakeUp;
+    if (taken > 0 && !wakeUp) Handle(message);
     return EventStackCount() > 0 ? TakeEvent(event) : 0;
 }
 
