@@ -360,6 +360,11 @@ TEST(EndToEndShortcutsStandIn, EnterF5AltLeftAndAltRightWorkWhereverTheFocusIs) 
              expected.calls.push_back(Navigate(ExpectedAddress(0, keywords)));
          },
          program.Gadget(app::kOkButton)},
+        // A click in the browser area puts the focus into the browser's own
+        // window, as the real control takes it; the keys then go there first.
+        {"the browser area",
+         [&] { program.Click(app::kWebGadget); },
+         program.Gadget(app::kWebGadget)},
     };
 
     struct KeyCase {

@@ -3,6 +3,7 @@
 #include "test_support.h"
 
 #include <gtest/gtest.h>
+#include <psapi.h>
 
 #include <fstream>
 #include <sstream>
@@ -148,6 +149,25 @@ int WaitForExit(RunningProgram& program, int timeoutMs) {
     CloseHandle(program.process.hProcess);
     program.process = PROCESS_INFORMATION{};
     return static_cast<int>(code);
+}
+
+int FireNewWindow3In(const RunningProgram& program, const std::wstring& url) {
+    COPYDATASTRUCT copy{kStandInNewWindow3, static_cast<DWORD>(url.size() * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(url.data())};
+    DWORD_PTR answer = 0;
+    HWND host = program.Gadget(1);  // the web gadget: the stand-in's host window
+    if (!SendMessageTimeoutW(host, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                             SMTO_ABORTIFHUNG, 5000, &answer)) {
+        return -1;
+    }
+    return static_cast<int>(answer);
+}
+
+size_t WorkingSetBytes(const RunningProgram& program) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(program.process.hProcess, &counters, sizeof counters)) return 0;
+    return counters.WorkingSetSize;
 }
 
 int CloseAndWait(RunningProgram& program) {

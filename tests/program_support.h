@@ -60,4 +60,19 @@ int CloseAndWait(RunningProgram& program);
 // The X window behind a Wine window, for xdotool.
 std::string XWindow(HWND window);
 
+// WM_COPYDATA's dwData that makes the stand-in's host window fire NewWindow3
+// with the UTF-16 address the message carries.
+constexpr ULONG_PTR kStandInNewWindow3 = 0x4E573300;
+
+// Fires NewWindow3 with `url` inside the running program, through the
+// stand-in's host window (the web gadget); returns once the program's sink
+// has handled it. The stand-in's answer: 0 nothing fired (no sink), 1 fired
+// with Cancel left alone, 2 fired and Cancel set; -1 when the program did not
+// answer within 5 s.
+int FireNewWindow3In(const RunningProgram& program, const std::wstring& url);
+
+// The program's working set in bytes (GetProcessMemoryInfo; Wine reads it
+// from the Unix process's VmRSS), 0 when it cannot be read.
+size_t WorkingSetBytes(const RunningProgram& program);
+
 }  // namespace testing_support
