@@ -60,7 +60,9 @@ constexpr int kHomeSampleEvery = 500;
 // Allowed growth of the working set from the end of the warm-up to the end,
 // both read with the window back at its starting size (see Growth). Measured
 // here: 0.1 to 0.6 MiB over 3,000 actions (seeds 20241210, 1 and 2), 0.3 MiB
-// over 20,000 (seed 314159), single samples up to 3.2 MiB above the rest.
+// over 20,000 (seed 314159); samples in between up to 4.9 MiB higher for a
+// while, then back, and the lowest of any three samples in a row at most
+// 1.1 MiB above the first.
 // A leak of 16 KiB for every navigation (about 500 in 3,000 actions),
 // planted in the stand-in for a trial, raised the last three samples by 4.8
 // to 7.9 MiB and failed the run; 2 KiB lost for every action would add
@@ -709,10 +711,11 @@ public:
     // Growth of the working set from the end of the warm-up to the end, both
     // read with the window at its starting place and size; none when the run
     // was too short to have a warm-up. The end is the lowest of the last
-    // three samples (about the last 1,000 actions): now and then one sample
-    // stands up to 3.2 MiB above its neighbours, the memory of a window
-    // larger than the screen not all given back yet, while a leak raises
-    // every later sample.
+    // three samples (about the last 1,000 actions): now and then a sample
+    // stands some MiB above its neighbours, memory that the program held
+    // for a while (a window larger than the screen not all given back yet, a
+    // keyword box full of pasted text) and gave back later, while a leak
+    // raises every later sample.
     std::optional<long long> Growth() const {
         if (homeSamples_.size() < 2) return std::nullopt;
         size_t end = homeSamples_.back().bytes;
