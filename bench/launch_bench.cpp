@@ -569,7 +569,7 @@ void PrintRow(const char* label, const Results& results, Figure figure, int whic
     if (target > 0) {
         std::snprintf(goal, sizeof goal, "<= %.2f %s", target, Verdict(ratio.median(), target));
     }
-    std::printf("%-30s %-12s %9s %-12s %9s %6.2f  %4.2f-%4.2f  %s\n", label,
+    std::printf("%-30s %-12s %9s %-12s %9s %6.3f  %5.3f-%5.3f  %s\n", label,
                 kFixedNames[which], own, kFixedNames[reference], other, ratio.median(),
                 ratio.lowest(), ratio.highest(), goal);
 }
@@ -635,9 +635,9 @@ void RunMain(const Options& options, HDC screen) {
 
     std::printf("\n%d of %d rounds complete\n\n", results.count, options.rounds);
     if (results.count > 0) {
-        std::printf("%-30s %-12s %9s %-12s %9s %6s  %-9s  %s\n", "figure (medians)", "", "",
+        std::printf("%-30s %-12s %9s %-12s %9s %6s  %-11s  %s\n", "figure (medians)", "", "",
                     "against", "", "ratio", "range", "target");
-        std::printf("%-30s %-12s %9s %-12s %9s %6s  %-9s  %s\n", "----------------", "", "",
+        std::printf("%-30s %-12s %9s %-12s %9s %6s  %-11s  %s\n", "----------------", "", "",
                     "-------", "", "-----", "-----", "------");
         PrintRow("(a) start-up to painted, ms", results, kPainted, kProgram, kHandWritten, "%.1f", 1.05);
         PrintRow("", results, kPainted, kProgram, kBareBrowser, "%.1f", 1.10);

@@ -292,13 +292,13 @@ int main() {
         "TranslateMessage, DispatchMessageA. same calls: the raw loop plus the calls the pump\n"
         "makes for each event: UpdateWindow, and for a command from a control GetClassNameA\n"
         "and SetPropA.\n\n");
-    std::printf("%-34s %10s %10s %10s %6s %-9s %6s %s\n", "messages", "library", "same calls",
+    std::printf("%-34s %10s %10s %10s %6s %-11s %6s %s\n", "messages", "library", "same calls",
                 "raw loop", "ratio", "range", "/raw", "target");
-    std::printf("%-34s %10s %10s %10s %6s %-9s %6s %s\n", "", "ev/s", "msg/s", "msg/s",
+    std::printf("%-34s %10s %10s %10s %6s %-11s %6s %s\n", "", "ev/s", "msg/s", "msg/s",
                 "/same", "", "", "");
     for (const Scenario& scenario : scenarios) {
         Result result = Run(scenario, accelerators);
-        std::printf("%-34s %10.0f %10.0f %10.0f %6.2f %4.2f-%4.2f %6.2f >= 0.95 %s%s\n",
+        std::printf("%-34s %10.0f %10.0f %10.0f %6.3f %5.3f-%5.3f %6.3f >= 0.95 %s%s\n",
                     scenario.name, result.libraryRate, result.sameRate, result.rawRate,
                     result.overSame.median(), result.overSame.lowest(), result.overSame.highest(),
                     result.overRaw.median(), result.overSame.median() >= 0.95 ? "met" : "MISSED",
