@@ -26,24 +26,6 @@ constexpr size_t kMaxUnits = 255;
 const std::wstring kEnginePrefix = L"https://www.google.com/search?client=IE&rls=ru&q=";
 const std::wstring kRestriction = L"+site:";
 
-std::wstring Widen(const std::string& text, UINT codePage) {
-    if (text.empty()) return L"";
-    int units = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text, UINT codePage) {
-    if (text.empty()) return "";
-    int bytes = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr,
-                                    0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), bytes,
-                        nullptr, nullptr);
-    return narrow;
-}
-
 std::wstring Site(int index) { return Widen(app::kSites[index], CP_ACP); }
 
 std::wstring ForumSearchPrefix() {
@@ -62,12 +44,6 @@ std::wstring Restriction(int index) {
 // code page, where a character that the page lacks becomes "?".
 std::wstring AsTheProgramReadsIt(const std::wstring& keywords) {
     return Widen(Narrow(keywords, CP_ACP), CP_ACP);
-}
-
-std::wstring TrimSpaces(const std::wstring& text) {
-    size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring::npos) return L"";
-    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
 }
 
 // The keywords as the address carries them: one letter a piece, except the
@@ -164,11 +140,6 @@ struct ExpectedActions {
     }
 };
 
-std::string Quote(const std::wstring& text) {
-    if (text.size() <= 40) return "\"" + Utf8(text) + "\"";
-    return "\"" + Utf8(text.substr(0, 40)) + "...\" (" + std::to_string(text.size()) + " units)";
-}
-
 HWND FocusOf(const RunningProgram& program) {
     GUITHREADINFO info{};
     info.cbSize = sizeof info;
@@ -182,12 +153,6 @@ std::string Describe(HWND window, const RunningProgram& program) {
     char name[64] = {};
     GetClassNameA(window, name, sizeof name);
     return std::string(name) + " " + std::to_string(GetDlgCtrlID(window));
-}
-
-LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer);
-    return static_cast<LRESULT>(answer);
 }
 
 int Selection(const RunningProgram& program) {
@@ -206,19 +171,6 @@ POINT Centre(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
     return POINT{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
-
-// Puts text on the clipboard as UTF-16, owned by this process.
-bool SetClipboardText(const std::wstring& text) {
-    if (!OpenClipboard(nullptr)) return false;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    auto* units = static_cast<wchar_t*>(GlobalLock(memory));
-    std::copy(text.c_str(), text.c_str() + text.size() + 1, units);
-    GlobalUnlock(memory);
-    bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-    CloseClipboard();
-    return set;
 }
 
 enum class Entry { kTyped, kPasted, kSetByMessage };
@@ -260,23 +212,6 @@ void EnterKeywords(const RunningProgram& program, const std::wstring& keywords, 
         << Quote(program.WideText(app::kKeywordBox));
     ASSERT_TRUE(WaitUntil([&] { return FocusOf(program) == box; }))
         << "the focus is in " << Describe(FocusOf(program), program);
-}
-
-BOOL CALLBACK FindDroppedList(HWND window, LPARAM found) {
-    char name[32] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == "ComboLBox" && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The site list's drop-down list while it is shown; null otherwise.
-HWND DroppedList(const RunningProgram& program) {
-    HWND list = nullptr;
-    EnumThreadWindows(program.process.dwThreadId, FindDroppedList, reinterpret_cast<LPARAM>(&list));
-    return list;
 }
 
 // Clicks the site list open and the item at `index` in its drop-down list.
@@ -464,12 +399,6 @@ TEST(EndToEndForumsStandIn, EachForumPickedWithTheMouseOrTheKeysIsSearchedAndPic
 // ---- The web gadget follows the window's size -------------------------------
 
 namespace {
-
-SIZE OuterSize(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-}
 
 // The web gadget's rectangle in the main window's client coordinates.
 RECT WebGadgetRect(const RunningProgram& program) {

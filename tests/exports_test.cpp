@@ -48,54 +48,76 @@ const std::set<std::string> kAllExports = {
     "ASCIITOUTF@4", "UTFTOASCII@4",
 };
 
-// Reads the names of a PE file's export directory (PE32 or PE32+).
+// A PE file (PE32 or PE32+) read whole. Every read is checked against the
+// file's size; a read past it, or an address outside the sections, throws.
+class PeImage {
+public:
+    explicit PeImage(const std::string& path) {
+        std::ifstream file(path, std::ios::binary);
+        bytes_.assign(std::istreambuf_iterator<char>(file), {});
+        if (bytes_.size() < 64 || bytes_[0] != 'M' || bytes_[1] != 'Z') throw std::runtime_error("not MZ");
+        size_t pe = Read32(0x3C);
+        if (Read32(pe) != 0x4550) throw std::runtime_error("not PE");
+        sections_ = Read16(pe + 6);
+        size_t optional = pe + 24;
+        plus_ = Read16(optional) == 0x20B;
+        directories_ = optional + (plus_ ? 112 : 96);
+        sectionTable_ = optional + Read16(pe + 20);
+    }
+
+    bool Plus() const { return plus_; }
+    uint32_t Read32(size_t at) const { return Read<uint32_t>(at); }
+    uint16_t Read16(size_t at) const { return Read<uint16_t>(at); }
+    // The zero-terminated text at a file offset.
+    std::string Text(size_t at) const {
+        std::string text;
+        while (at < bytes_.size() && bytes_[at] != 0) text += static_cast<char>(bytes_[at++]);
+        if (at >= bytes_.size()) throw std::runtime_error("a name runs past the file");
+        return text;
+    }
+    // The address of data directory `index` (0 exports, 1 imports); 0 when absent.
+    uint32_t DirectoryAddress(int index) const { return Read32(directories_ + 8u * index); }
+    // The file offset of a relative virtual address.
+    size_t OffsetOf(uint32_t rva) const {
+        for (uint16_t i = 0; i < sections_; ++i) {
+            size_t s = sectionTable_ + i * 40u;
+            uint32_t virtualAddress = Read32(s + 12), virtualSize = Read32(s + 8);
+            uint32_t rawOffset = Read32(s + 20), rawSize = Read32(s + 16);
+            if (rva >= virtualAddress && rva < virtualAddress + std::max(virtualSize, rawSize)) {
+                return rva - virtualAddress + rawOffset;
+            }
+        }
+        throw std::runtime_error("address outside the sections");
+    }
+
+private:
+    template <typename Value>
+    Value Read(size_t at) const {
+        if (at + sizeof(Value) > bytes_.size()) throw std::runtime_error("read past the file");
+        Value value;
+        std::memcpy(&value, &bytes_[at], sizeof value);
+        return value;
+    }
+
+    std::vector<unsigned char> bytes_;
+    uint16_t sections_ = 0;
+    bool plus_ = false;
+    size_t directories_ = 0;
+    size_t sectionTable_ = 0;
+};
+
+// Reads the names of a PE file's export directory.
 std::vector<std::string> ExportNames(const std::string& path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    std::vector<unsigned char> image((std::istreambuf_iterator<char>(file)), {});
-    auto read32 = [&](size_t at) -> uint32_t {
-        if (at + 4 > image.size()) throw std::runtime_error("read past the file");
-        uint32_t v;
-        std::memcpy(&v, &image[at], 4);
-        return v;
-    };
-    auto read16 = [&](size_t at) -> uint16_t {
-        if (at + 2 > image.size()) throw std::runtime_error("read past the file");
-        uint16_t v;
-        std::memcpy(&v, &image[at], 2);
-        return v;
-    };
     std::vector<std::string> names;
     try {
-        if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') throw std::runtime_error("not MZ");
-        size_t pe = read32(0x3C);
-        if (read32(pe) != 0x4550) throw std::runtime_error("not PE");
-        uint16_t sections = read16(pe + 6);
-        uint16_t optionalSize = read16(pe + 20);
-        size_t optional = pe + 24;
-        bool pe32plus = read16(optional) == 0x20B;
-        size_t directories = optional + (pe32plus ? 112 : 96);
-        uint32_t exportRva = read32(directories);
-        size_t sectionTable = optional + optionalSize;
-        auto offsetOf = [&](uint32_t rva) -> size_t {
-            for (uint16_t i = 0; i < sections; ++i) {
-                size_t s = sectionTable + i * 40u;
-                uint32_t virtualAddress = read32(s + 12), virtualSize = read32(s + 8);
-                uint32_t rawOffset = read32(s + 20), rawSize = read32(s + 16);
-                if (rva >= virtualAddress && rva < virtualAddress + std::max(virtualSize, rawSize)) {
-                    return rva - virtualAddress + rawOffset;
-                }
-            }
-            throw std::runtime_error("address outside the sections");
-        };
+        PeImage image(path);
+        uint32_t exportRva = image.DirectoryAddress(0);
         if (exportRva == 0) return names;
-        size_t directory = offsetOf(exportRva);
-        uint32_t count = read32(directory + 24);
-        size_t nameTable = offsetOf(read32(directory + 32));
+        size_t directory = image.OffsetOf(exportRva);
+        uint32_t count = image.Read32(directory + 24);
+        size_t nameTable = image.OffsetOf(image.Read32(directory + 32));
         for (uint32_t i = 0; i < count; ++i) {
-            size_t at = offsetOf(read32(nameTable + i * 4));
-            std::string name;
-            while (at < image.size() && image[at] != 0) name += static_cast<char>(image[at++]);
-            names.push_back(name);
+            names.push_back(image.Text(image.OffsetOf(image.Read32(nameTable + i * 4))));
         }
     } catch (const std::exception& e) {
         error = e.what();
@@ -1111,67 +1133,28 @@ std::set<std::string> RuntimeDllsNamed(const std::string& text) {
     return named;
 }
 
-// The names each DLL of a PE file's import directory supplies (PE32 or
-// PE32+), by the DLL's name in lower case; imports by ordinal are left out.
+// The names each DLL of a PE file's import directory supplies, by the DLL's
+// name in lower case; imports by ordinal are left out.
 std::map<std::string, std::set<std::string>> ImportsByDll(const std::string& path, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    std::vector<unsigned char> image((std::istreambuf_iterator<char>(file)), {});
-    auto read32 = [&](size_t at) -> uint32_t {
-        if (at + 4 > image.size()) throw std::runtime_error("read past the file");
-        uint32_t v;
-        std::memcpy(&v, &image[at], 4);
-        return v;
-    };
-    auto read16 = [&](size_t at) -> uint16_t {
-        if (at + 2 > image.size()) throw std::runtime_error("read past the file");
-        uint16_t v;
-        std::memcpy(&v, &image[at], 2);
-        return v;
-    };
-    auto readText = [&](size_t at) {
-        std::string text;
-        while (at < image.size() && image[at] != 0) text += static_cast<char>(image[at++]);
-        if (at >= image.size()) throw std::runtime_error("a name runs past the file");
-        return text;
-    };
     std::map<std::string, std::set<std::string>> imports;
     try {
-        if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') throw std::runtime_error("not MZ");
-        size_t pe = read32(0x3C);
-        if (read32(pe) != 0x4550) throw std::runtime_error("not PE");
-        uint16_t sections = read16(pe + 6);
-        uint16_t optionalSize = read16(pe + 20);
-        size_t optional = pe + 24;
-        bool pe32plus = read16(optional) == 0x20B;
-        size_t directories = optional + (pe32plus ? 112 : 96);
-        uint32_t importRva = read32(directories + 8);  // directory 1: imports
-        size_t sectionTable = optional + optionalSize;
-        auto offsetOf = [&](uint32_t rva) -> size_t {
-            for (uint16_t i = 0; i < sections; ++i) {
-                size_t s = sectionTable + i * 40u;
-                uint32_t virtualAddress = read32(s + 12), virtualSize = read32(s + 8);
-                uint32_t rawOffset = read32(s + 20), rawSize = read32(s + 16);
-                if (rva >= virtualAddress && rva < virtualAddress + std::max(virtualSize, rawSize)) {
-                    return rva - virtualAddress + rawOffset;
-                }
-            }
-            throw std::runtime_error("address outside the sections");
-        };
+        PeImage image(path);
+        uint32_t importRva = image.DirectoryAddress(1);
         if (importRva == 0) throw std::runtime_error("no import directory");
-        const size_t thunkSize = pe32plus ? 8 : 4;
-        for (size_t descriptor = offsetOf(importRva);; descriptor += 20) {
-            uint32_t lookupRva = read32(descriptor);
-            uint32_t nameRva = read32(descriptor + 12);
-            uint32_t addressRva = read32(descriptor + 16);
+        const size_t thunkSize = image.Plus() ? 8 : 4;
+        for (size_t descriptor = image.OffsetOf(importRva);; descriptor += 20) {
+            uint32_t lookupRva = image.Read32(descriptor);
+            uint32_t nameRva = image.Read32(descriptor + 12);
+            uint32_t addressRva = image.Read32(descriptor + 16);
             if (nameRva == 0 && addressRva == 0) break;  // the closing descriptor
-            std::set<std::string>& names = imports[Lower(readText(offsetOf(nameRva)))];
-            size_t thunk = offsetOf(lookupRva != 0 ? lookupRva : addressRva);
+            std::set<std::string>& names = imports[Lower(image.Text(image.OffsetOf(nameRva)))];
+            size_t thunk = image.OffsetOf(lookupRva != 0 ? lookupRva : addressRva);
             for (int i = 0; i < 100000; ++i, thunk += thunkSize) {
-                uint32_t low = read32(thunk);
-                uint32_t high = pe32plus ? read32(thunk + 4) : 0;
+                uint32_t low = image.Read32(thunk);
+                uint32_t high = image.Plus() ? image.Read32(thunk + 4) : 0;
                 if (low == 0 && high == 0) break;
-                bool byOrdinal = pe32plus ? (high & 0x80000000u) != 0 : (low & 0x80000000u) != 0;
-                if (!byOrdinal) names.insert(readText(offsetOf(low) + 2));  // after the hint
+                bool byOrdinal = ((image.Plus() ? high : low) & 0x80000000u) != 0;
+                if (!byOrdinal) names.insert(image.Text(image.OffsetOf(low) + 2));  // after the hint
             }
         }
     } catch (const std::exception& e) {

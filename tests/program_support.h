@@ -75,4 +75,24 @@ int FireNewWindow3In(const RunningProgram& program, const std::wstring& url);
 // from the Unix process's VmRSS), 0 when it cannot be read.
 size_t WorkingSetBytes(const RunningProgram& program);
 
+// ---- Driving the program from outside --------------------------------------
+
+// Text in a code page as UTF-16, and back; the program's ANSI side is CP_ACP.
+std::wstring Widen(const std::string& text, UINT codePage);
+std::string Narrow(const std::wstring& text, UINT codePage);
+// The text without spaces (only) at either end, as the forum search trims it.
+std::wstring TrimSpaces(const std::wstring& text);
+// A text for a failure message: UTF-8 in quotes, control characters and lone
+// surrogates escaped, a long one cut with its length.
+std::string Quote(const std::wstring& text);
+
+// Sends the message to the program's window and waits up to 5 s; its answer,
+// 0 when it did not answer.
+LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+SIZE OuterSize(HWND window);
+// The site list's drop-down list while it is shown; null otherwise.
+HWND DroppedList(const RunningProgram& program);
+// Puts UTF-16 text on the clipboard, for a paste into the program.
+bool SetClipboardText(const std::wstring& text);
+
 }  // namespace testing_support

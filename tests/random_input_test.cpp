@@ -111,44 +111,9 @@ private:
 
 // ---- Text --------------------------------------------------------------------
 
-std::wstring Widen(const std::string& text, UINT codePage) {
-    if (text.empty()) return L"";
-    int units = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(units), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), units);
-    return wide;
-}
-
-std::string Narrow(const std::wstring& text, UINT codePage) {
-    if (text.empty()) return "";
-    int bytes = WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                    nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), static_cast<int>(text.size()), narrow.data(), bytes,
-                        nullptr, nullptr);
-    return narrow;
-}
-
 // Through the ANSI code page and back, as the program passes a new-window
 // address on: what 1251 lacks becomes "?" or its best fit.
 std::wstring ThroughCodePage(const std::wstring& text) { return Widen(Narrow(text, CP_ACP), CP_ACP); }
-
-std::string Quote(const std::wstring& text) {
-    std::wstring shown = text.size() <= 60 ? text : text.substr(0, 60);
-    std::string quoted = "\"";
-    for (wchar_t unit : shown) {
-        if (unit < 0x20 || (unit >= 0xD800 && unit <= 0xDFFF)) {
-            char escape[16];
-            std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(unit));
-            quoted += escape;
-        } else {
-            quoted += Utf8(std::wstring(1, unit));
-        }
-    }
-    quoted += "\"";
-    if (text.size() > 60) quoted += "... (" + std::to_string(text.size()) + " units)";
-    return quoted;
-}
 
 bool StartsWith(const std::wstring& text, const std::wstring& start) {
     return text.compare(0, start.size(), start) == 0;
@@ -167,12 +132,6 @@ const std::wstring kRestriction = L"+site:";
 constexpr int kSiteCount = static_cast<int>(std::size(app::kSites));
 
 std::wstring Site(int index) { return Widen(app::kSites[index], CP_ACP); }
-
-std::wstring TrimSpaces(const std::wstring& text) {
-    size_t first = text.find_first_not_of(L' ');
-    if (first == std::wstring::npos) return L"";
-    return text.substr(first, text.find_last_not_of(L' ') - first + 1);
-}
 
 // The address for the forum at `index` and the keywords as the program reads
 // the box: prefix, as many whole keyword pieces as leave room for the
@@ -357,52 +316,12 @@ private:
 
 // ---- The program, as the test reaches it ----------------------------------------
 
-LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &answer);
-    return static_cast<LRESULT>(answer);
-}
-
 std::string At(POINT point) { return std::to_string(point.x) + " " + std::to_string(point.y); }
 
 RECT WindowRect(HWND window) {
     RECT rect{};
     GetWindowRect(window, &rect);
     return rect;
-}
-
-SIZE OuterSize(HWND window) {
-    RECT rect = WindowRect(window);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-}
-
-BOOL CALLBACK FindDroppedList(HWND window, LPARAM found) {
-    char name[32] = {};
-    GetClassNameA(window, name, sizeof name);
-    if (std::string(name) == "ComboLBox" && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The site list's drop-down list while it is shown; null otherwise.
-HWND DroppedList(const RunningProgram& program) {
-    HWND list = nullptr;
-    EnumThreadWindows(program.process.dwThreadId, FindDroppedList, reinterpret_cast<LPARAM>(&list));
-    return list;
-}
-
-bool SetClipboardText(const std::wstring& text) {
-    if (!OpenClipboard(nullptr)) return false;
-    EmptyClipboard();
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, (text.size() + 1) * sizeof(wchar_t));
-    auto* units = static_cast<wchar_t*>(GlobalLock(memory));
-    std::copy(text.c_str(), text.c_str() + text.size() + 1, units);
-    GlobalUnlock(memory);
-    bool set = SetClipboardData(CF_UNICODETEXT, memory) != nullptr;
-    CloseClipboard();
-    return set;
 }
 
 // Where the keyboard focus is.
