@@ -70,22 +70,6 @@ void InitControls() {
     InitCommonControlsEx(&classes);
 }
 
-// A top-level window opened by the library (so it is the current gadget
-// list), destroyed when the test ends.
-class TestWindow {
-public:
-    explicit TestWindow(const char* title = "controls test") : handle_(OpenTestWindow(title)) {}
-    ~TestWindow() {
-        if (IsWindow(handle_)) DestroyWindow(handle_);
-    }
-    TestWindow(const TestWindow&) = delete;
-    TestWindow& operator=(const TestWindow&) = delete;
-    operator HWND() const { return handle_; }
-
-private:
-    HWND handle_;
-};
-
 std::string WindowText(HWND window) {
     char text[512] = {};
     GetWindowTextA(window, text, sizeof text);

@@ -46,23 +46,6 @@ void InitControls() {
     InitCommonControlsEx(&init);
 }
 
-// A top-level window opened by the library, destroyed when the test ends.
-class TestWindow {
-public:
-    explicit TestWindow(DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                        const char* title = "events test")
-        : handle_(OpenTestWindow(title, style)) {}
-    ~TestWindow() {
-        if (IsWindow(handle_)) DestroyWindow(handle_);
-    }
-    TestWindow(const TestWindow&) = delete;
-    TestWindow& operator=(const TestWindow&) = delete;
-    operator HWND() const { return handle_; }
-
-private:
-    HWND handle_;
-};
-
 // A child control registered as a gadget under `number` (its control identifier too).
 HWND AddGadget(const char* className, HWND parent, int32_t number, DWORD style = 0, int x = 10,
                int y = 10, int width = 120, int height = 24, const char* text = "") {

@@ -10,6 +10,14 @@ HWND OpenTestWindow(const char* title, DWORD style) {
     return gadgets::OpenWindow(title, 50, 50, 400, 300, style, 0);
 }
 
+TestWindow::TestWindow(const char* title, DWORD style) : handle_(OpenTestWindow(title, style)) {}
+
+TestWindow::TestWindow(DWORD style, const char* title) : TestWindow(title, style) {}
+
+TestWindow::~TestWindow() {
+    if (IsWindow(handle_)) DestroyWindow(handle_);
+}
+
 HWND CreateChild(const char* className, HWND parent, int id, DWORD style, int x, int y, int width,
                  int height, const char* text) {
     return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, x, y, width, height,

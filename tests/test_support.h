@@ -12,6 +12,24 @@ namespace testing_support {
 // A fresh top-level window opened by the library (visible, 400 by 300).
 HWND OpenTestWindow(const char* title = "gadget test", DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE);
 
+// A top-level window opened by the library (so its gadget list is the current
+// one), destroyed when the test ends; it stands wherever an HWND is wanted.
+// Titled, or with a style of its own (WS_OVERLAPPEDWINDOW alone: hidden, so
+// nothing is painted or activated behind the test's back) and a title.
+class TestWindow {
+public:
+    explicit TestWindow(const char* title = "test window",
+                        DWORD style = WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    explicit TestWindow(DWORD style, const char* title = "test window");
+    ~TestWindow();
+    TestWindow(const TestWindow&) = delete;
+    TestWindow& operator=(const TestWindow&) = delete;
+    operator HWND() const { return handle_; }
+
+private:
+    HWND handle_;
+};
+
 // A child control of the given class under `parent`, with `id` as its identifier.
 HWND CreateChild(const char* className, HWND parent, int id, DWORD style = 0, int x = 10,
                  int y = 10, int width = 100, int height = 24, const char* text = "");
