@@ -331,21 +331,6 @@ namespace {
 // Body writes and reads
 // ============================================================================
 
-struct WebFixture {
-    StandIn standIn;
-    HWND window = nullptr;
-    IWebBrowser2* browser = nullptr;
-
-    explicit WebFixture(int32_t number) {
-        if (!standIn.Load()) {
-            ADD_FAILURE() << "the stand-in atl.dll did not load";
-            return;
-        }
-        window = OpenTestWindow("body soak");
-        browser = WEBGADGET(number, 10, 50, 300, 200, "about:blank", 0, 0);
-    }
-};
-
 // Bodies of changing length and content; now and then a long one.
 std::string SoakBody(int step) {
     if (step % 97 == 0) return "<pre>" + std::string(4000 + step % 1000, '\xE6') + "</pre>";
@@ -359,7 +344,7 @@ constexpr int kBodyLookEvery = 1000;
 }  // namespace
 
 TEST(SoakBodyStandIn, HundredThousandWritesAndReadsLeaveNothingReferenced) {
-    WebFixture web(31);
+    StandInWeb web(31, "body soak", 0, 0);
     ASSERT_NE(web.browser, nullptr);
     web.standIn.setDocumentKind(1);
     const LONG browserReferences = web.standIn.references(kBrowserObject);

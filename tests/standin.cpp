@@ -52,6 +52,15 @@ std::string Utf8(const std::wstring& text) {
     return result;
 }
 
+StandInWeb::StandInWeb(int32_t number, const char* title, DWORD style, DWORD exStyle) {
+    if (!standIn.Load()) {
+        ADD_FAILURE() << "the stand-in atl.dll did not load";
+        return;
+    }
+    window = OpenTestWindow(title);
+    browser = gadgets::WEBGADGET(number, 10, 50, 300, 200, "about:blank", style, exStyle);
+}
+
 StandInForm::StandInForm() {
     if (!standIn.Load()) {
         ADD_FAILURE() << "the stand-in atl.dll did not load";

@@ -6,6 +6,7 @@
 #include <oaidl.h>
 #include <exdisp.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,18 @@ enum StandInObject {
 };
 
 std::string Utf8(const std::wstring& text);
+
+// A test window of its own with a web gadget under `number` hosting the
+// stand-in's browser; with the default styles the gadget is made as the
+// program makes its own.
+struct StandInWeb {
+    StandIn standIn;
+    HWND window = nullptr;
+    IWebBrowser2* browser = nullptr;
+
+    explicit StandInWeb(int32_t number, const char* title = "web gadget",
+                        DWORD style = WS_VSCROLL | WS_HSCROLL, DWORD exStyle = WS_EX_CLIENTEDGE);
+};
 
 // A main window like the program's, with the stand-in's browser as the web
 // gadget and the search form, the stand-in's log cleared.

@@ -9,28 +9,8 @@
 using namespace gadgets;
 using namespace testing_support;
 
-namespace {
-
-struct WebFixture {
-    StandIn standIn;
-    HWND window = nullptr;
-    IWebBrowser2* browser = nullptr;
-
-    explicit WebFixture(int32_t number) {
-        if (!standIn.Load()) {
-            ADD_FAILURE() << "the stand-in atl.dll did not load";
-            return;
-        }
-        window = OpenTestWindow("web gadget");
-        browser = WEBGADGET(number, 10, 50, 300, 200, "about:blank", WS_VSCROLL | WS_HSCROLL,
-                            WS_EX_CLIENTEDGE);
-    }
-};
-
-}  // namespace
-
 TEST(WebGadgetStandInCreation, HostsTheControlUnderTheCurrentGadgetListAndRegistersIt) {
-    WebFixture web(7);
+    StandInWeb web(7);
     ASSERT_NE(web.browser, nullptr);
     HWND host = GadgetID(7);
     ASSERT_NE(host, nullptr);
@@ -59,7 +39,7 @@ TEST(WebGadgetStandInCreation, HostsTheControlUnderTheCurrentGadgetListAndRegist
 }
 
 TEST(WebGadgetStandInNavigation, EachOperationIsOneCallAndEmptyAddressesAreIgnored) {
-    WebFixture web(8);
+    StandInWeb web(8);
     ASSERT_NE(web.browser, nullptr);
     web.standIn.clearLog();
     EXPECT_EQ(WEBGADGETNAVIGATE(web.browser, L""), 0);
@@ -76,7 +56,7 @@ TEST(WebGadgetStandInNavigation, EachOperationIsOneCallAndEmptyAddressesAreIgnor
 }
 
 TEST(WebGadgetStandInLocation, NarrowsUnitByUnit) {
-    WebFixture web(9);
+    StandInWeb web(9);
     ASSERT_NE(web.browser, nullptr);
     struct Case {
         const wchar_t* location;
@@ -96,7 +76,7 @@ TEST(WebGadgetStandInLocation, NarrowsUnitByUnit) {
 }
 
 TEST(WebGadgetStandInBusy, BusyIs65535AndIdleIsZero) {
-    WebFixture web(10);
+    StandInWeb web(10);
     ASSERT_NE(web.browser, nullptr);
     web.standIn.setBusy(1);
     EXPECT_EQ(WEBGADGETSTATE(web.browser), 65535);
@@ -105,7 +85,7 @@ TEST(WebGadgetStandInBusy, BusyIs65535AndIdleIsZero) {
 }
 
 TEST(WebGadgetStandInBody, WritesAndReadsTheBodyAndLeavesNothingReferenced) {
-    WebFixture web(11);
+    StandInWeb web(11);
     ASSERT_NE(web.browser, nullptr);
     web.standIn.setDocumentKind(1);
     struct Case {
@@ -151,7 +131,7 @@ TEST(WebGadgetStandInBesidePlantedAtl, TakesTheHostingLibraryFromTheSystemFolder
 }
 
 TEST(WebGadgetStandInNoBrowser, AControlThatIsNoBrowserGetsItsReferenceBack) {
-    WebFixture web(15);
+    StandInWeb web(15);
     SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_BROWSER", "1");
     LONG before = web.standIn.references(kBareControl);
     IWebBrowser2* browser = WEBGADGET(16, 10, 50, 300, 200, "about:blank", 0, 0);
@@ -163,7 +143,7 @@ TEST(WebGadgetStandInNoBrowser, AControlThatIsNoBrowserGetsItsReferenceBack) {
 }
 
 TEST(WebGadgetStandInNoDocument, NoHtmlDocumentGivesEmptyStringAndNoChange) {
-    WebFixture web(12);
+    StandInWeb web(12);
     ASSERT_NE(web.browser, nullptr);
     web.standIn.setDocumentKind(1);
     WEBGADGETSETBODY(web.browser, "kept");
@@ -180,7 +160,7 @@ TEST(WebGadgetStandInNoDocument, NoHtmlDocumentGivesEmptyStringAndNoChange) {
 
 TEST(WebGadgetStandInWithoutControl, NoBrowserMeansNoWindowNoEntryAndSafeOperations) {
     SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_CONTROL", "1");
-    WebFixture web(13);
+    StandInWeb web(13);
     SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_CONTROL", nullptr);
     EXPECT_EQ(web.browser, nullptr);
     EXPECT_EQ(GadgetID(13), nullptr) << "a host without a browser was registered";
