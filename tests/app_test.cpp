@@ -1,6 +1,7 @@
 // The application's spine: the resize timer, the main loop, and the program
 // itself started as a process.
 #include "app/app.h"
+#include "program_support.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -11,12 +12,6 @@ using namespace testing_support;
 namespace {
 
 constexpr DWORD kMainStyle = 0x10CF0000;  // WS_OVERLAPPEDWINDOW | WS_VISIBLE
-
-SIZE OuterSize(HWND window) {
-    RECT rect{};
-    GetWindowRect(window, &rect);
-    return SIZE{rect.right - rect.left, rect.bottom - rect.top};
-}
 
 // A main window like the program's, with a child registered as the web gadget
 // (gadget 1) at the place and size where the program creates it.
@@ -113,74 +108,10 @@ TEST(MainLoop, CloseRequestEndsTheLoopWithStatusZeroAfterKillingBothTimers) {
     EXPECT_TRUE(IsWindow(window)) << "closing is the application's decision, not the library's";
 }
 
-namespace {
-
-struct Program {
-    PROCESS_INFORMATION process{};
-    HWND window = nullptr;
-};
-
-struct FindContext {
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK FindProgramWindow(HWND window, LPARAM context) {
-    auto* find = reinterpret_cast<FindContext*>(context);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char title[64] = {};
-    GetWindowTextA(window, title, sizeof title);
-    if (owner == find->processId && std::string(title) == "Zudizazuz" && IsWindowVisible(window)) {
-        find->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-Program StartProgram() {
-    Program program;
-    std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE"));
-    std::string line = "\"" + path + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &program.process)) {
-        ADD_FAILURE() << "could not start " << path << ", error " << GetLastError();
-        return program;
-    }
-    FindContext find{program.process.dwProcessId, nullptr};
-    DWORD start = GetTickCount();
-    while (find.found == nullptr && GetTickCount() - start < 15000) {
-        EnumWindows(FindProgramWindow, reinterpret_cast<LPARAM>(&find));
-        if (find.found == nullptr) Sleep(20);
-    }
-    program.window = find.found;
-    // Start-up is over once the program waits for input in its main loop.
-    WaitForInputIdle(program.process.hProcess, 15000);
-    return program;
-}
-
-// Waits for the program to end; its exit status, or -1 when it did not end.
-int ExitStatus(Program& program, int timeoutMs = 15000) {
-    int status = -1;
-    if (WaitForSingleObject(program.process.hProcess, timeoutMs) == WAIT_OBJECT_0) {
-        DWORD code = 0;
-        GetExitCodeProcess(program.process.hProcess, &code);
-        status = static_cast<int>(code);
-    } else {
-        TerminateProcess(program.process.hProcess, 99);
-    }
-    CloseHandle(program.process.hThread);
-    CloseHandle(program.process.hProcess);
-    return status;
-}
-
-}  // namespace
-
 TEST(Program, OpensItsCentredWindowAndEndsWithStatusZeroOnTheCloseRequest) {
-    Program program = StartProgram();
-    ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
+    RunningProgram program;
+    ASSERT_NO_FATAL_FAILURE(StartItself(program));
+    ASSERT_TRUE(IsWindowVisible(program.window)) << "the window \"Zudizazuz\" is not shown";
     SIZE outer = OuterSize(program.window);
     EXPECT_EQ(outer.cx, 735);
     EXPECT_EQ(outer.cy, 600);
@@ -190,16 +121,15 @@ TEST(Program, OpensItsCentredWindowAndEndsWithStatusZeroOnTheCloseRequest) {
     EXPECT_EQ(rect.top, (GetSystemMetrics(SM_CYSCREEN) >> 1) - (600 >> 1));
     EXPECT_EQ(GetWindowLongA(program.window, GWL_STYLE) & 0x10CF0000, 0x10CF0000);
 
-    PostMessageA(program.window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(ExitStatus(program), 0);
+    EXPECT_EQ(CloseAndWait(program), 0);
 }
 
 TEST(ProgramAltF4, EndsWithStatusZeroWhenClosedWithAltF4) {
-    Program program = StartProgram();
-    ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
-    auto xWindow = reinterpret_cast<uintptr_t>(GetPropA(program.window, "__wine_x11_whole_window"));
-    ASSERT_NE(xWindow, 0u) << "no X window behind the program's window";
-    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
+    RunningProgram program;
+    // Starting it gives its X window the input focus.
+    ASSERT_NO_FATAL_FAILURE(StartItself(program));
+    ASSERT_TRUE(IsWindowVisible(program.window)) << "the window \"Zudizazuz\" is not shown";
+    ASSERT_NE(XWindow(program.window), "0") << "no X window behind the program's window";
     ASSERT_TRUE(PressKeys("alt+F4"));
-    EXPECT_EQ(ExitStatus(program), 0);
+    EXPECT_EQ(WaitForExit(program), 0);
 }

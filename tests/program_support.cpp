@@ -120,7 +120,10 @@ std::string XWindow(HWND window) {
     return std::to_string(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window")));
 }
 
-void Start(RunningProgram& program) {
+namespace {
+
+// Starts the executable that the environment variable names; see Start.
+void StartExecutable(RunningProgram& program, const char* variable) {
     static int starts = 0;
     char folder[MAX_PATH] = {};
     GetTempPathA(sizeof folder, folder);
@@ -129,7 +132,7 @@ void Start(RunningProgram& program) {
     DeleteFileA(program.logPath.c_str());
     SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_LOG", program.logPath.c_str());
 
-    std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE_STANDIN"));
+    std::string path = WindowsPath(Env(variable));
     std::string line = "\"" + path + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -144,6 +147,12 @@ void Start(RunningProgram& program) {
     WaitForInputIdle(program.process.hProcess, 15000);
     ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + XWindow(program.window)));
 }
+
+}  // namespace
+
+void Start(RunningProgram& program) { StartExecutable(program, "ZUDIZAZUZ_EXE_STANDIN"); }
+
+void StartItself(RunningProgram& program) { StartExecutable(program, "ZUDIZAZUZ_EXE"); }
 
 int WaitForExit(RunningProgram& program, int timeoutMs) {
     if (WaitForSingleObject(program.process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;

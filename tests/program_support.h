@@ -1,6 +1,6 @@
-// The program as a separate process: the copy of zudizazuz.exe beside the
-// browser stand-in, whose calls the stand-in appends to a log file of this
-// run, one UTF-8 line a call.
+// The program as a separate process: mostly the copy of zudizazuz.exe beside
+// the browser stand-in, whose calls the stand-in appends to a log file of this
+// run, one UTF-8 line a call; or the program itself.
 #pragma once
 
 #include <windows.h>
@@ -50,6 +50,11 @@ struct RunningProgram {
 // Starts the program copy (ZUDIZAZUZ_EXE_STANDIN) with a fresh log file, waits
 // for its window and its main loop, and gives its X window the input focus.
 void Start(RunningProgram& program);
+
+// The same for the program itself (ZUDIZAZUZ_EXE), as it was built: it hosts
+// whichever atl.dll the suite picks, Wine's own where the suite's name does
+// not hold "StandIn".
+void StartItself(RunningProgram& program);
 
 // Waits for the program to end; its exit status, or -1 when it did not end.
 int WaitForExit(RunningProgram& program, int timeoutMs = 15000);
