@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 namespace app {
 
 namespace {
@@ -45,6 +47,28 @@ void RunShortcutCommand(int32_t command) {
     }
 }
 
+// The open site list as wide as its longest address, measured with the list's
+// font, so that every forum shows whole; the closed box keeps the width the
+// layout gives it, and the list is never made narrower than the box.
+void FitSiteListToTheLongestSite() {
+    HWND list = gadgets::GadgetID(kSiteList);
+    HDC dc = GetDC(list);
+    if (dc == nullptr) return;
+    auto font = reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0));
+    HGDIOBJ previous = font != nullptr ? SelectObject(dc, font) : nullptr;
+    LONG widest = 0;
+    for (const char* site : kSites) {
+        SIZE extent{};
+        if (GetTextExtentPoint32A(dc, site, lstrlenA(site), &extent)) widest = std::max(widest, extent.cx);
+    }
+    if (previous != nullptr) SelectObject(dc, previous);
+    ReleaseDC(list, dc);
+    // Room beside the text: the list's borders, its scroll bar should it show
+    // one, and the few pixels a list box leaves before and after an item.
+    int width = widest + 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + 8;
+    SendMessageA(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
+}
+
 }  // namespace
 
 HWND StartUp() {
@@ -78,6 +102,7 @@ void CreateSearchForm() {
     ComboBoxGadget(kSiteList, 125, 10, 230, 120, CBS_DROPDOWNLIST | WS_VSCROLL);
     for (const char* site : kSites) AddComboBoxItem(kSiteList, site, -1);
     SetItemComboBox(kSiteList, 0);
+    FitSiteListToTheLongestSite();
 
     STRINGGADGET(kKeywordBox, 380, 10, 250, 24, kPlaceholder, ES_CENTER | ES_AUTOHSCROLL,
                  WS_EX_CLIENTEDGE);

@@ -498,6 +498,50 @@ TEST(SearchFormInProcess, CreatesTheItemsTheColoursAndTheSelection) {
     DestroyWindow(window);
 }
 
+// The open site list shows every forum's address whole: each item is at
+// least as wide as its text in the list's own font. The closed box keeps the
+// place and width the layout gives it.
+TEST(SearchFormInProcess, TheOpenSiteListShowsEveryAddressWhole) {
+    HWND window = OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
+    ShowWindow(window, SW_SHOW);
+    app::CreateSearchForm();
+    HWND combo = GadgetID(app::kSiteList);
+    EXPECT_EQ(GADGETX(app::kSiteList), 125);
+    EXPECT_EQ(GADGETWIDTH(app::kSiteList), 230);
+
+    SendMessageA(combo, CB_SHOWDROPDOWN, TRUE, 0);
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(combo, &info));
+    HWND list = info.hwndList;
+    ASSERT_TRUE(IsWindowVisible(list)) << "the list did not open";
+    HDC dc = GetDC(list);
+    HGDIOBJ previous =
+        SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(list, WM_GETFONT, 0, 0)));
+    LONG widest = 0;
+    for (int i = 0; i < static_cast<int>(std::size(app::kSites)); ++i) {
+        const char* site = app::kSites[i];
+        SIZE text{};
+        GetTextExtentPoint32A(dc, site, lstrlenA(site), &text);
+        widest = std::max(widest, text.cx);
+        RECT item{};
+        ASSERT_NE(SendMessageA(list, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item)), LB_ERR);
+        EXPECT_GE(item.right - item.left, text.cx + 2)
+            << site << ": the item is " << item.right - item.left << " pixels wide, its text "
+            << text.cx;
+    }
+    SelectObject(dc, previous);
+    ReleaseDC(list, dc);
+    EXPECT_GT(widest, GADGETWIDTH(app::kSiteList) - GetSystemMetrics(SM_CXVSCROLL))
+        << "the longest address fits the closed box: this checks nothing";
+    RECT client{};
+    GetClientRect(list, &client);
+    EXPECT_GE(client.right, widest + 2);
+    SendMessageA(combo, CB_SHOWDROPDOWN, FALSE, 0);
+    EXPECT_EQ(GADGETWIDTH(app::kSiteList), 230) << "opening the list resized the box";
+    DestroyWindow(window);
+}
+
 TEST(SearchFormInProcess, PlaceholderIsClearedOnlyWhenTheBoxHoldsExactlyIt) {
     HWND window = OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
     app::CreateSearchForm();
