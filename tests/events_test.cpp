@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstring>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <sstream>
@@ -79,6 +80,16 @@ bool PumpFor(const std::function<bool(int32_t)>& wanted, int timeoutMs = 5000) {
     }
 }
 
+// Pumps until an event with the code comes.
+bool PumpFor(int32_t wantedCode) {
+    return PumpFor([wantedCode](int32_t code) { return code == wantedCode; });
+}
+
+// Pumps until the gadget event (1025) of gadget `number` comes.
+bool PumpForGadgetEvent(int32_t number) {
+    return PumpFor([number](int32_t code) { return code == 1025 && EVENTNUMBER() == number; });
+}
+
 // The next entry's event. After every non-zero event the pump updates the
 // entry's window, and the paint request that this sends is recorded above
 // whatever still waits; those paint events are passed over here.
@@ -97,6 +108,13 @@ struct Seen {
     int32_t mouseY;
 };
 
+// The event the pump just handed out.
+Seen SeenNow(int32_t code) { return {code, EVENTNUMBER(), EVENTHWND(), MOUSEX(), MOUSEY()}; }
+
+bool AnyCode(const std::vector<Seen>& seen, int32_t code) {
+    return std::any_of(seen.begin(), seen.end(), [code](const Seen& s) { return s.code == code; });
+}
+
 // Runs the pump until the queue and the event stack are both empty; every
 // non-zero event it gave, in order.
 std::vector<Seen> PumpAll() {
@@ -104,7 +122,7 @@ std::vector<Seen> PumpAll() {
     for (int round = 0; round < 10000; ++round) {
         if (EventStackCount() == 0 && QueueEmpty()) break;
         int32_t code = WINDOWEVENT();
-        if (code != 0) seen.push_back({code, EVENTNUMBER(), EVENTHWND(), MOUSEX(), MOUSEY()});
+        if (code != 0) seen.push_back(SeenNow(code));
     }
     return seen;
 }
@@ -137,6 +155,51 @@ POINT Centre(const RECT& rect) {
     return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
 }
 
+// A hidden popup window of a class of the test's own, registered on first use.
+HWND OpenOwnPopup(const char* className, WNDPROC procedure) {
+    WNDCLASSA windowClass{};
+    if (!GetClassInfoA(GetModuleHandleA(nullptr), className, &windowClass)) {
+        windowClass = WNDCLASSA{};
+        windowClass.lpfnWndProc = procedure;
+        windowClass.hInstance = GetModuleHandleA(nullptr);
+        windowClass.lpszClassName = className;
+        if (RegisterClassA(&windowClass) == 0) return nullptr;
+    }
+    return CreateWindowExA(0, className, "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr,
+                           nullptr);
+}
+
+// A window of the fixture's own for each test: opened by the library once the
+// common controls are ready, given its controls (AddControls), brought to the
+// front with the input focus, and destroyed after the test. Each test takes
+// kNumbersPerTest gadget numbers of its own from kFirstNumber on (number_).
+template <int32_t kFirstNumber = 0, int32_t kNumbersPerTest = 0>
+class OwnWindowTest : public ::testing::Test {
+protected:
+    explicit OwnWindowTest(const char* title) : title_(title) {}
+
+    void SetUp() override {
+        InitControls();
+        window_ = OpenTestWindow(title_, WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+        number_ = nextNumber_;
+        nextNumber_ += kNumbersPerTest;
+        AddControls();
+        Raise(window_);
+    }
+    void TearDown() override {
+        DestroyWindow(window_);
+        Drain();
+    }
+    virtual void AddControls() {}
+
+    HWND window_ = nullptr;
+    int32_t number_ = 0;
+
+private:
+    const char* title_;
+    static inline int32_t nextNumber_ = kFirstNumber;
+};
+
 // ---- What the accessors report --------------------------------------------------
 
 struct Record {
@@ -160,8 +223,8 @@ Record Observed(int32_t code) {
             EVENTNUMBERTOOLBAR(), SIZEX(), SIZEY(), Event().notificationFlag};
 }
 
-// One line per field that differs ("EVENTNUMBER: expected 5, got 0"); empty when all agree.
-std::string Differences(const Record& expected, const Record& actual) {
+// Fails with one line per field that differs ("EVENTNUMBER: expected 5, got 0").
+::testing::AssertionResult RecordsAgree(const Record& expected, const Record& actual) {
     std::ostringstream out;
     auto compare = [&out](const char* field, auto want, auto got) {
         if (want != got) out << "\n    " << field << ": expected " << want << ", got " << got;
@@ -179,7 +242,28 @@ std::string Differences(const Record& expected, const Record& actual) {
     compare("SIZEX", expected.sizeX, actual.sizeX);
     compare("SIZEY", expected.sizeY, actual.sizeY);
     compare("notification flag", expected.notificationFlag, actual.notificationFlag);
-    return out.str();
+    if (out.str().empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << out.str();
+}
+
+// A field of the library's event record, with its name for the failure message.
+struct RecordField {
+    const char* name;
+    int32_t EventRecord::*field;
+};
+#define RECORD_FIELD(field) RecordField{#field, &EventRecord::field}
+
+// Fails with one line per field whose value is not the one it had in `before`.
+::testing::AssertionResult FieldsKept(const EventRecord& before, const EventRecord& after,
+                                      std::initializer_list<RecordField> fields) {
+    std::ostringstream out;
+    for (const RecordField& f : fields) {
+        if (after.*f.field != before.*f.field) {
+            out << "\n    " << f.name << ": was " << before.*f.field << ", now " << after.*f.field;
+        }
+    }
+    if (out.str().empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << out.str();
 }
 
 }  // namespace
@@ -243,8 +327,7 @@ TEST(EventAccessors, CallWithNothingWaitingClearsOnlyTheEventFields) {
     expected.window = nullptr;
     expected.mouseX = 0;
     expected.mouseY = 0;
-    std::string differences = Differences(expected, Observed(code));
-    EXPECT_TRUE(differences.empty()) << "after a call with nothing waiting:" << differences;
+    EXPECT_TRUE(RecordsAgree(expected, Observed(code))) << "after a call with nothing waiting";
     EXPECT_EQ(before.key, 9);
     EXPECT_EQ(before.sizeX, 234);
     EXPECT_EQ(before.sizeY, 156);
@@ -317,24 +400,11 @@ LRESULT CALLBACK BurstProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND OpenBurstWindow() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = BurstProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "EventsTestBurst";
-        registered = RegisterClassA(&windowClass) != 0;
-    }
-    return CreateWindowExA(0, "EventsTestBurst", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                           nullptr, nullptr);
-}
-
 }  // namespace
 
 TEST(EventStack, AThousandMessagesInOneDispatchStayWithinTheStack) {
     TestWindow window(WS_OVERLAPPEDWINDOW);
-    HWND burst = OpenBurstWindow();
+    HWND burst = OpenOwnPopup("EventsTestBurst", BurstProc);
     ASSERT_NE(burst, nullptr);
     burstTarget = window;
     burstHighest = 0;
@@ -353,12 +423,9 @@ TEST(EventStack, AThousandMessagesInOneDispatchStayWithinTheStack) {
     EXPECT_EQ(code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 24);
     // The fields that the burst's pops do not describe are untouched.
-    const EventRecord& after = Event();
-    EXPECT_EQ(after.sizeX, before.sizeX);
-    EXPECT_EQ(after.sizeY, before.sizeY);
-    EXPECT_EQ(after.listViewColumn, before.listViewColumn);
-    EXPECT_EQ(after.listViewItem, before.listViewItem);
-    EXPECT_EQ(after.treeViewNumber, before.treeViewNumber);
+    EXPECT_TRUE(FieldsKept(before, Event(),
+                           {RECORD_FIELD(sizeX), RECORD_FIELD(sizeY), RECORD_FIELD(listViewColumn),
+                            RECORD_FIELD(listViewItem), RECORD_FIELD(treeViewNumber)}));
     EXPECT_EQ(PageStep(), 10);
 
     // The program still answers: the rest comes out and a new message is reported.
@@ -663,11 +730,12 @@ const DecodeCase kDecodeCases[] = {
                 .mouseY = 65535}},
 };
 
-class PumpDecoding : public ::testing::Test {
+// The gadgets of the cases have numbers of their own (kButton and on).
+class PumpDecoding : public OwnWindowTest<> {
 protected:
-    void SetUp() override {
-        InitControls();
-        window_ = OpenTestWindow("decoding", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    PumpDecoding() : OwnWindowTest("decoding") {}
+
+    void AddControls() override {
         handles_[Role::Window] = window_;
         handles_[Role::Button] = AddGadget("Button", window_, kButton, BS_PUSHBUTTON, 10, 10);
         handles_[Role::Label] = AddGadget("Static", window_, kLabel, 0, 140, 10);
@@ -692,12 +760,6 @@ protected:
         for (auto& [role, handle] : handles_) {
             ASSERT_NE(handle, nullptr) << "control of role " << static_cast<int>(role);
         }
-        Raise(window_);
-    }
-
-    void TearDown() override {
-        DestroyWindow(window_);
-        Drain();
     }
 
     intptr_t Resolve(Arg arg) {
@@ -781,8 +843,7 @@ protected:
             expected.wParam = Low32(static_cast<intptr_t>(c.wParam));
             expected.lParam = -1;
         }
-        std::string differences = Differences(expected, Observed(code));
-        EXPECT_TRUE(differences.empty()) << "case '" << c.name << "':" << differences;
+        EXPECT_TRUE(RecordsAgree(expected, Observed(code))) << "case '" << c.name << "'";
         if (e.notifyEventAfter) {
             EXPECT_EQ(Property(window_, "WM_NOTIFY_Event"), *e.notifyEventAfter)
                 << "case '" << c.name << "': property WM_NOTIFY_Event after decoding";
@@ -798,7 +859,6 @@ protected:
         Event().notificationFlag = 0;
     }
 
-    HWND window_ = nullptr;
     HWND upDown_ = nullptr;
     std::map<Role, HWND> handles_;
     NMHDR header_{};
@@ -829,7 +889,7 @@ TEST_F(PumpDecoding, SystemResizeReportsTheNewClientSize) {
     SetWindowPos(window_, nullptr, 0, 0, 333, 244, SWP_NOMOVE | SWP_NOZORDER);
     RECT client{};
     GetClientRect(window_, &client);
-    ASSERT_TRUE(PumpFor([](int32_t code) { return code == WM_SIZE; }));
+    ASSERT_TRUE(PumpFor(WM_SIZE));
     EXPECT_EQ(EVENTHWND(), window_);
     EXPECT_EQ(SIZEX(), client.right);
     EXPECT_EQ(SIZEY(), client.bottom);
@@ -879,7 +939,9 @@ TEST(PumpRepaint, WindowOfAnEventIsRepaintedBeforeTheCallReturns) {
         EXPECT_EQ(stillInvalid, !c.repainted) << c.name << ": window left to repaint";
         // The paint request of the repaint is recorded like any other.
         EXPECT_EQ(EventStackCount(), c.repainted ? 1 : 0) << c.name << ": entries after";
-        if (c.repainted) EXPECT_EQ(WINDOWEVENT(), WM_PAINT) << c.name;
+        if (c.repainted) {
+            EXPECT_EQ(WINDOWEVENT(), WM_PAINT) << c.name;
+        }
     }
     Drain();
 }
@@ -888,37 +950,23 @@ TEST(PumpRepaint, WindowOfAnEventIsRepaintedBeforeTheCallReturns) {
 
 namespace {
 
-class PumpRealInput : public ::testing::Test {
+class PumpRealInput : public OwnWindowTest<500, 10> {
 protected:
-    void SetUp() override {
-        InitControls();
-        window_ = OpenTestWindow("real input", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-        number_ = nextNumber_;
-        nextNumber_ += 10;
-        Raise(window_);
-    }
-    void TearDown() override {
-        DestroyWindow(window_);
-        Drain();
-    }
-
-    HWND window_ = nullptr;
-    int32_t number_ = 0;
-    static inline int32_t nextNumber_ = 500;
+    PumpRealInput() : OwnWindowTest("real input") {}
 };
 
 }  // namespace
 
 TEST_F(PumpRealInput, ClickInTheClientAreaReportsPressAndRelease) {
     ClickAt(window_, {150, 120});
-    ASSERT_TRUE(PumpFor([](int32_t code) { return code == WM_LBUTTONDOWN; }))
+    ASSERT_TRUE(PumpFor(WM_LBUTTONDOWN))
         << "no left press came from the click";
     EXPECT_EQ(EVENTHWND(), window_);
     EXPECT_EQ(MOUSEX(), 150);
     EXPECT_EQ(MOUSEY(), 120);
     EXPECT_EQ(EVENTNUMBER(), 0);
     EXPECT_TRUE(EVENTKEY() & MK_LBUTTON) << "EVENTKEY " << EVENTKEY();
-    ASSERT_TRUE(PumpFor([](int32_t code) { return code == WM_LBUTTONUP; }));
+    ASSERT_TRUE(PumpFor(WM_LBUTTONUP));
     EXPECT_EQ(MOUSEX(), 150);
     EXPECT_EQ(MOUSEY(), 120);
 }
@@ -927,7 +975,7 @@ TEST_F(PumpRealInput, ClickOnAButtonGivesItsGadgetEvent) {
     HWND button = AddGadget("Button", window_, number_, BS_PUSHBUTTON, 20, 20, 100, 30, "OK");
     Drain();
     ClickAt(window_, {70, 35});
-    ASSERT_TRUE(PumpFor([&](int32_t code) { return code == 1025 && EVENTNUMBER() == number_; }))
+    ASSERT_TRUE(PumpForGadgetEvent(number_))
         << "no gadget event with the button's number";
     EXPECT_EQ(EVENTHWND(), button);
     EXPECT_EQ(EVENTNUMBERTOOLBAR(), number_);
@@ -944,7 +992,7 @@ TEST_F(PumpRealInput, EventMouseButtonSwallowsOneRealChildClick) {
         std::vector<Seen> seen;
         ClickAt(window_, {x, 55});
         PumpFor([&](int32_t code) {
-            if (code != 0) seen.push_back({code, EVENTNUMBER(), EVENTHWND(), MOUSEX(), MOUSEY()});
+            if (code != 0) seen.push_back(SeenNow(code));
             bool labelDone = std::any_of(seen.begin(), seen.end(), [&](const Seen& s) {
                 return s.code == 1025 && s.number == number_;
             });
@@ -956,8 +1004,7 @@ TEST_F(PumpRealInput, EventMouseButtonSwallowsOneRealChildClick) {
     ASSERT_TRUE(std::any_of(first.begin(), first.end(),
                             [&](const Seen& s) { return s.code == 1025 && s.window == label; }))
         << "the label's command did not come: " << Codes(first);
-    EXPECT_FALSE(std::any_of(first.begin(), first.end(),
-                             [](const Seen& s) { return s.code == WM_LBUTTONDOWN; }))
+    EXPECT_FALSE(AnyCode(first, WM_LBUTTONDOWN))
         << "the first child click was not swallowed: " << Codes(first);
     EXPECT_EQ(Property(window_, "eventmousebutton"), 0);
 
@@ -976,12 +1023,18 @@ TEST_F(PumpRealInput, EventMouseButtonSwallowsOneRealChildClick) {
 
 namespace {
 
-class WindowProcListView : public ::testing::Test {
+class WindowProcListView : public OwnWindowTest<600, 1> {
 protected:
+    WindowProcListView() : OwnWindowTest("list view") {}
+
     void SetUp() override {
-        InitControls();
-        window_ = OpenTestWindow("list view", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-        number_ = nextNumber_++;
+        OwnWindowTest::SetUp();
+        // Reset the one-shot fields left by earlier tests of this process.
+        EVENTNUMBERLISTVIEW();
+        GETCOLUMNLISTVIEW();
+    }
+
+    void AddControls() override {
         listView_ = AddGadget(WC_LISTVIEWA, window_, number_, LVS_REPORT | WS_BORDER, 10, 10,
                               300, 200);
         const char* titles[] = {"Name", "Size"};
@@ -1004,14 +1057,6 @@ protected:
             item.pszText = size.data();
             SendMessageA(listView_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
         }
-        Raise(window_);
-        // Reset the one-shot fields left by earlier tests of this process.
-        EVENTNUMBERLISTVIEW();
-        GETCOLUMNLISTVIEW();
-    }
-    void TearDown() override {
-        DestroyWindow(window_);
-        Drain();
     }
 
     // The centre of a cell, in the window's client coordinates.
@@ -1040,10 +1085,7 @@ protected:
         EXPECT_EQ(EVENTNUMBERTOOLBAR(), -1) << what << ": EVENTNUMBERTOOLBAR after WM_NOTIFY";
     }
 
-    HWND window_ = nullptr;
     HWND listView_ = nullptr;
-    int32_t number_ = 0;
-    static inline int32_t nextNumber_ = 600;
 };
 
 }  // namespace
@@ -1058,7 +1100,7 @@ TEST_F(WindowProcListView, ClickOnACellGivesTheGadgetEventThenTheNotification) {
     ASSERT_EQ(hit.iSubItem, 1);
 
     ClickAt(window_, cell);
-    ASSERT_TRUE(PumpFor([&](int32_t code) { return code == 1025 && EVENTNUMBER() == number_; }))
+    ASSERT_TRUE(PumpForGadgetEvent(number_))
         << "the click gave no gadget event with the list view's number";
     EXPECT_EQ(EVENTHWND(), window_) << "the command comes from the window itself";
     ExpectNotificationNext("NM_CLICK");
@@ -1078,7 +1120,7 @@ TEST_F(WindowProcListView, ColumnClickGivesTheColumnOnce) {
     MapWindowPoints(header, window_, &point, 1);
 
     ClickAt(window_, point);
-    ASSERT_TRUE(PumpFor([&](int32_t code) { return code == 1025 && EVENTNUMBER() == number_; }))
+    ASSERT_TRUE(PumpForGadgetEvent(number_))
         << "the column click gave no gadget event with the list view's number";
     ExpectNotificationNext("LVN_COLUMNCLICK");
     EXPECT_EQ(Event().notificationFlag, 0) << "decoding the notification clears the flag";
@@ -1094,7 +1136,7 @@ TEST_F(WindowProcListView, DoubleClickReportsAButtonDoubleClickAboveTheNotificat
     ClickAt(window_, CellCentre(1, 0), 2);
     // The first press and release make an ordinary click; its number is read
     // (and so reset) before the double click is taken from the queue.
-    ASSERT_TRUE(PumpFor([&](int32_t code) { return code == 1025 && EVENTNUMBER() == number_; }))
+    ASSERT_TRUE(PumpForGadgetEvent(number_))
         << "the first click of the double click gave no gadget event";
     ASSERT_EQ(EVENTNUMBERLISTVIEW(), number_) << "from the first click";
     ASSERT_TRUE(PumpFor([](int32_t code) {
@@ -1142,23 +1184,9 @@ TEST_F(WindowProcListView, RecordsFromTheListViewAreReadFieldByField) {
 
 namespace {
 
-class WindowProcNotifications : public ::testing::Test {
+class WindowProcNotifications : public OwnWindowTest<700, 10> {
 protected:
-    void SetUp() override {
-        InitControls();
-        window_ = OpenTestWindow("notifications", WS_OVERLAPPEDWINDOW | WS_VISIBLE);
-        number_ = nextNumber_;
-        nextNumber_ += 10;
-        Raise(window_);
-    }
-    void TearDown() override {
-        DestroyWindow(window_);
-        Drain();
-    }
-
-    HWND window_ = nullptr;
-    int32_t number_ = 0;
-    static inline int32_t nextNumber_ = 700;
+    WindowProcNotifications() : OwnWindowTest("notifications") {}
 };
 
 }  // namespace
@@ -1420,12 +1448,10 @@ TEST(WindowProcBareHeaders, NotificationWithoutARecordDoesNothingHarmful) {
     EXPECT_EQ(EVENTNUMBER(), label);
     EXPECT_EQ(EVENTHWND(), nullptr) << "the event window is the (missing) header";
 
-    const EventRecord& after = Event();
-    EXPECT_EQ(after.listViewNumber, before.listViewNumber);
-    EXPECT_EQ(after.listViewItem, before.listViewItem);
-    EXPECT_EQ(after.listViewColumn, before.listViewColumn);
-    EXPECT_EQ(after.treeViewNumber, before.treeViewNumber);
-    EXPECT_EQ(after.treeViewItem, before.treeViewItem);
+    EXPECT_TRUE(FieldsKept(before, Event(),
+                           {RECORD_FIELD(listViewNumber), RECORD_FIELD(listViewItem),
+                            RECORD_FIELD(listViewColumn), RECORD_FIELD(treeViewNumber),
+                            RECORD_FIELD(treeViewItem)}));
     EXPECT_EQ(EventStackCount(), 0);
 }
 
@@ -1452,13 +1478,11 @@ TEST(WindowProcPassOn, ReportsTheHandedOverPressAfterComingToTheFront) {
     expected.mouseY = 65535;
     expected.wParam = 3;
     expected.lParam = -1;
-    std::string differences = Differences(expected, actual);
-    EXPECT_TRUE(differences.empty()) << "1029 with wParam 3, lParam 516:" << differences;
+    EXPECT_TRUE(RecordsAgree(expected, actual)) << "1029 with wParam 3, lParam 516";
 
     // What the activation recorded below it comes out next; 1029 itself never does.
     std::vector<Seen> rest = PumpAll();
-    EXPECT_FALSE(std::any_of(rest.begin(), rest.end(),
-                             [](const Seen& s) { return s.code == kPassOnMessage; }))
+    EXPECT_FALSE(AnyCode(rest, kPassOnMessage))
         << Codes(rest);
 }
 
@@ -1540,14 +1564,14 @@ TEST(WindowProcForeignNotifications, NotificationsFromOtherThreadsOrTheQueueAreN
     EXPECT_EQ(Event().listViewNumber, 0) << "the record from another thread was read";
     EXPECT_EQ(Event().listViewItem, 0);
     std::vector<Seen> seen = PumpAll();
-    EXPECT_FALSE(std::any_of(seen.begin(), seen.end(), [](const Seen& s) { return s.code == 1025; }))
+    EXPECT_FALSE(AnyCode(seen, 1025))
         << Codes(seen);
 
     // Posted with an address that is no record at all: taken, never dispatched.
     for (LPARAM address : {LPARAM{7}, LPARAM{-1}, reinterpret_cast<LPARAM>(&click.hdr)}) {
         ASSERT_TRUE(PostMessageA(window, WM_NOTIFY, number, address));
         seen = PumpAll();
-        EXPECT_FALSE(std::any_of(seen.begin(), seen.end(), [](const Seen& s) { return s.code == 1025; }))
+        EXPECT_FALSE(AnyCode(seen, 1025))
             << "posted WM_NOTIFY at " << address << ": " << Codes(seen);
         EXPECT_EQ(Event().listViewItem, 0) << "posted WM_NOTIFY at " << address;
     }
@@ -1764,24 +1788,11 @@ LRESULT CALLBACK SizeRecorderProc(HWND window, UINT message, WPARAM wParam, LPAR
     return DefWindowProcA(window, message, wParam, lParam);
 }
 
-HWND OpenSizeRecorder() {
-    static bool registered = false;
-    if (!registered) {
-        WNDCLASSA windowClass{};
-        windowClass.lpfnWndProc = SizeRecorderProc;
-        windowClass.hInstance = GetModuleHandleA(nullptr);
-        windowClass.lpszClassName = "EventsTestSizeRecorder";
-        registered = RegisterClassA(&windowClass) != 0;
-    }
-    return CreateWindowExA(0, "EventsTestSizeRecorder", "", WS_POPUP, 0, 0, 10, 10, nullptr,
-                           nullptr, nullptr, nullptr);
-}
-
 }  // namespace
 
 TEST(WindowProcStatusBar, SizeIsForwardedToTheStatusBarWindow) {
     TestWindow window;
-    HWND recorder = OpenSizeRecorder();
+    HWND recorder = OpenOwnPopup("EventsTestSizeRecorder", SizeRecorderProc);
     ASSERT_NE(recorder, nullptr);
     SetProperty(window, "STATUSBARWINDOW", reinterpret_cast<intptr_t>(recorder));
     Drain();
@@ -1880,8 +1891,7 @@ TEST(WindowProcHook, NonZeroAnswerTakesTheMessageAway) {
 
     PostMessageA(window, WM_CLOSE, 0, 0);
     std::vector<Seen> seen = PumpAll();
-    EXPECT_FALSE(std::any_of(seen.begin(), seen.end(),
-                             [](const Seen& s) { return s.code == WM_CLOSE; }))
+    EXPECT_FALSE(AnyCode(seen, WM_CLOSE))
         << "event 16 came although the hook refused it: " << Codes(seen);
 
     // A zero answer lets the message through.
@@ -1961,6 +1971,13 @@ const QueuedCall* FindQueued(UINT message) {
     return nullptr;
 }
 
+// Posts the message, pumps it out, and tells whether the message hook saw it.
+bool HookSeesPosted(HWND window, UINT message) {
+    PostMessageA(window, message, 0, 0);
+    PumpAll();
+    return FindQueued(message) != nullptr;
+}
+
 }  // namespace
 
 TEST(MessageHook, CalledForEveryMessageTakenFromTheQueue) {
@@ -2017,9 +2034,7 @@ TEST(MessageHook, CalledForEveryMessageTakenFromTheQueue) {
 
     FREECALLBACK(1);
     queuedCalls.clear();
-    PostMessageA(window, WM_APP + 3, 0, 0);
-    PumpAll();
-    EXPECT_EQ(FindQueued(WM_APP + 3), nullptr) << "called after FREECALLBACK";
+    EXPECT_FALSE(HookSeesPosted(window, WM_APP + 3)) << "called after FREECALLBACK";
 }
 
 TEST(MessageHook, KindsOtherThanZeroAndOneInstallNothing) {
@@ -2039,9 +2054,7 @@ TEST(MessageHook, KindsOtherThanZeroAndOneInstallNothing) {
         EXPECT_EQ(WINDOWEVENT(), WM_CLOSE) << "kind " << kind;
     }
     EXPECT_EQ(SETWINDOWCALLBACK(reinterpret_cast<void*>(&RecordQueued), 2), 1);
-    PostMessageA(window, WM_APP + 4, 0, 0);
-    PumpAll();
-    EXPECT_EQ(FindQueued(WM_APP + 4), nullptr) << "kind 2 installed a message hook";
+    EXPECT_FALSE(HookSeesPosted(window, WM_APP + 4)) << "kind 2 installed a message hook";
 }
 
 TEST(MessageHook, SeesAKeyThatAShortcutConsumed) {
@@ -2228,19 +2241,30 @@ private:
     std::thread thread_;
 };
 
+// One WAITEVENT while a LatePoster stands ready to post WM_USER 88 to `window`
+// after `delayMs`: the event it gave, and whether the post had to come.
+struct Waited {
+    int32_t code;
+    bool posted;
+};
+
+Waited WaitEventWithPostAfter(HWND window, int delayMs) {
+    LatePoster poster(window, delayMs);
+    int32_t code = WAITEVENT();
+    return {code, poster.Stop()};
+}
+
 TEST(WaitEvent, BlocksWhileNothingIsPendingUntilAMessageArrives) {
     TestWindow window(WS_OVERLAPPEDWINDOW);  // hidden: no paint or activation traffic
     Drain();
     ASSERT_EQ(EventStackCount(), 0);
     ASSERT_TRUE(QueueEmpty());
-    LatePoster poster(window, 300);
-    int32_t code = WAITEVENT();
-    bool posted = poster.Stop();
-    EXPECT_TRUE(posted) << "WAITEVENT returned with nothing to do";
-    if (code == 0) {  // woken by something else first: the posted message still comes
+    Waited waited = WaitEventWithPostAfter(window, 300);
+    EXPECT_TRUE(waited.posted) << "WAITEVENT returned with nothing to do";
+    if (waited.code == 0) {  // woken by something else first: the posted message still comes
         EXPECT_TRUE(PumpFor([](int32_t c) { return c == WM_USER && EVENTWPARAM() == 88; }));
     } else {
-        EXPECT_EQ(code, WM_USER);
+        EXPECT_EQ(waited.code, WM_USER);
         EXPECT_EQ(EVENTWPARAM(), 88);
     }
 }
@@ -2251,10 +2275,9 @@ TEST(WaitEvent, ReturnsTheWaitingEntryWithoutWaitingForANewMessage) {
     SendMessageA(window, WM_USER, 77, 0);
     ASSERT_EQ(EventStackCount(), 1);
     ASSERT_TRUE(QueueEmpty());  // this also marks the queue as examined
-    LatePoster watchdog(window, 5000);
-    int32_t code = WAITEVENT();
-    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT waited for a new message with an entry waiting";
-    EXPECT_EQ(code, WM_USER);
+    Waited waited = WaitEventWithPostAfter(window, 5000);
+    EXPECT_FALSE(waited.posted) << "WAITEVENT waited for a new message with an entry waiting";
+    EXPECT_EQ(waited.code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 77);
 }
 
@@ -2265,10 +2288,9 @@ TEST(WaitEvent, TakesMessagesThatAnEarlierLookAlreadySaw) {
     PostMessageA(window, WM_USER, 2, 0);
     ASSERT_EQ(WINDOWEVENT(), WM_USER);  // takes the first; the queue has been looked at
     ASSERT_EQ(EVENTWPARAM(), 1);
-    LatePoster watchdog(window, 5000);
-    int32_t code = WAITEVENT();
-    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT stalled on a message the queue already held";
-    EXPECT_EQ(code, WM_USER);
+    Waited waited = WaitEventWithPostAfter(window, 5000);
+    EXPECT_FALSE(waited.posted) << "WAITEVENT stalled on a message the queue already held";
+    EXPECT_EQ(waited.code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 2);
 }
 
@@ -2281,7 +2303,7 @@ TEST(WaitEvent, ReturnsTheEventOfTheMessageThatWokeIt) {
     int32_t code = WAITEVENT();
     poster.join();
     if (code == 0) {  // woken by something else first: the key still comes
-        EXPECT_TRUE(PumpFor([](int32_t c) { return c == WM_KEYDOWN; }));
+        EXPECT_TRUE(PumpFor(WM_KEYDOWN));
     } else {
         EXPECT_EQ(code, WM_KEYDOWN);
     }
@@ -2296,10 +2318,9 @@ TEST(WaitEvent, DoesNotStallOnATimerThatHasAlreadyExpired) {
     // Waits until the timer is due; this also marks the queue as examined.
     ASSERT_EQ(MsgWaitForMultipleObjects(0, nullptr, FALSE, 5000, QS_TIMER), WAIT_OBJECT_0)
         << "the timer never came due";
-    LatePoster watchdog(window, 5000);
-    int32_t code = WAITEVENT();
-    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT stalled on an expired timer";
-    EXPECT_EQ(code, WM_TIMER);
+    Waited waited = WaitEventWithPostAfter(window, 5000);
+    EXPECT_FALSE(waited.posted) << "WAITEVENT stalled on an expired timer";
+    EXPECT_EQ(waited.code, WM_TIMER);
     EXPECT_EQ(EVENTNUMBER(), 61);
     KillTimer(window, 61);
     Drain();
@@ -2326,9 +2347,9 @@ TEST(WaitEvent, AQuitMessageStaysForACallerThatLooksForIt) {
     TestWindow window(WS_OVERLAPPEDWINDOW);
     Drain();
     PostQuitMessage(42);
-    LatePoster watchdog(window, 5000);
-    EXPECT_EQ(WAITEVENT(), 0);
-    EXPECT_FALSE(watchdog.Stop()) << "WAITEVENT waited with a quit message in the queue";
+    Waited waited = WaitEventWithPostAfter(window, 5000);
+    EXPECT_EQ(waited.code, 0);
+    EXPECT_FALSE(waited.posted) << "WAITEVENT waited with a quit message in the queue";
     MSG quit{};
     ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit message was lost";
     EXPECT_EQ(quit.wParam, 42u);
@@ -2354,12 +2375,11 @@ TEST(WaitEvent, AQuitMessageNobodyTakesGoesThroughThePumpOnceAndThenItWaits) {
     MSG quit{};
     EXPECT_FALSE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 
-    LatePoster poster(window, 300);
-    int32_t code = WAITEVENT();
-    EXPECT_TRUE(poster.Stop()) << "WAITEVENT returned with nothing to do";
+    Waited waited = WaitEventWithPostAfter(window, 300);
+    EXPECT_TRUE(waited.posted) << "WAITEVENT returned with nothing to do";
     EXPECT_EQ(QuitsSeenByTheHook(), 1);
-    if (code != 0) {
-        EXPECT_EQ(code, WM_USER);
+    if (waited.code != 0) {
+        EXPECT_EQ(waited.code, WM_USER);
     }
     Drain();
 }
@@ -2375,15 +2395,13 @@ TEST(WaitEvent, AnEntryRecordedByAMessageFromAnotherThreadEndsTheWait) {
         DWORD_PTR answer = 0;
         SendMessageTimeoutA(target, WM_USER, 55, 0, SMTO_NORMAL, 10000, &answer);
     });
-    LatePoster watchdog(window, 5000);
-    int32_t code = WAITEVENT();
-    bool waitedForAPost = watchdog.Stop();
+    Waited waited = WaitEventWithPostAfter(window, 5000);
     sender.join();
-    EXPECT_FALSE(waitedForAPost) << "WAITEVENT went on waiting with the sent message's entry recorded";
-    EXPECT_EQ(code, WM_USER);
+    EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with the sent message's entry recorded";
+    EXPECT_EQ(waited.code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 55);
     // The wake-up is the pump's own: nothing more comes of it.
     std::vector<Seen> rest = PumpAll();
-    EXPECT_TRUE(std::none_of(rest.begin(), rest.end(), [](const Seen& s) { return s.code == WM_USER; }))
+    EXPECT_FALSE(AnyCode(rest, WM_USER))
         << Codes(rest);
 }
