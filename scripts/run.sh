@@ -18,6 +18,16 @@ if ! runs_32bit; then
     exe="$ROOT/build/x64/zudizazuz.exe"
 fi
 
+# Wine's HTML engine, where one is installed, renders the pages; without one
+# the browser still navigates but the area stays white.
+if html_engine_installed; then
+    export ZUDIZAZUZ_HTML_ENGINE=1
+    export WINEDLLOVERRIDES="$(dll_overrides)"
+    echo "Wine's HTML engine is installed: the browser renders the pages"
+else
+    echo "no Wine HTML engine (Wine Gecko) is installed: the browser navigates, but its area stays white"
+fi
+
 if [ -z "$STARTED_XVFB_PID" ]; then
     set +e
     "$ROOT/scripts/wine-run.sh" "$exe"

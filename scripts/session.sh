@@ -25,6 +25,13 @@ start_session() {
     # On a user's display the window manager manages the windows as usual.
     local managed=Y
     [ -n "$STARTED_XVFB_PID" ] && managed=N
+    # Wine draws the caption buttons with its Marlett font, which it finds
+    # in the prefix's font folder but here not in its own data folder.
+    local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ ! -f "$fonts/marlett.ttf" ] && [ -f /usr/share/wine/fonts/marlett.ttf ]; then
+        mkdir -p "$fonts"
+        cp /usr/share/wine/fonts/marlett.ttf "$fonts/"
+    fi
     # The persistent server first: any Wine command would start a short-lived one.
     "$WINESERVER" -p >/dev/null 2>&1 || true
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1

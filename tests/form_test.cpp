@@ -570,3 +570,26 @@ TEST(SearchFormInProcess, PlaceholderIsClearedOnlyWhenTheBoxHoldsExactlyIt) {
     }
     DestroyWindow(window);
 }
+
+namespace {
+
+int CALLBACK CountFont(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM count) {
+    ++*reinterpret_cast<int*>(count);
+    return 1;
+}
+
+}  // namespace
+
+// Wine draws the caption buttons (minimise, maximise, close) with its Marlett
+// font; without it they come out as the letters "0", "1" and "r". The
+// session puts the font into the prefix, where Wine finds it.
+TEST(CaptionButtonFont, MarlettIsThereForTheCaptionButtons) {
+    LOGFONTA wanted{};
+    wanted.lfCharSet = DEFAULT_CHARSET;
+    lstrcpynA(wanted.lfFaceName, "Marlett", LF_FACESIZE);
+    int found = 0;
+    HDC screen = GetDC(nullptr);
+    EnumFontFamiliesExA(screen, &wanted, CountFont, reinterpret_cast<LPARAM>(&found), 0);
+    ReleaseDC(nullptr, screen);
+    EXPECT_GT(found, 0) << "no Marlett font in this prefix";
+}

@@ -106,7 +106,9 @@ TEST(SearchAddressLimits, LongKeywordsAreCutNeverTheRestrictionNorAnEscape) {
                     EXPECT_LE(at + 3, keywordsPart.size()) << what << ": a cut escape";
                 }
                 // Long keywords fill the address as far as whole pieces allow.
-                if (repeat >= 300) EXPECT_GE(address.size(), app::kMaxAddressUnits - 2) << what;
+                if (repeat >= 300) {
+                    EXPECT_GE(address.size(), app::kMaxAddressUnits - 2) << what;
+                }
             }
         }
     }
