@@ -3,6 +3,7 @@
 // built in this process by the application's own CreateSearchForm.
 #include "app/app.h"
 #include "app/sites.h"
+#include "program_support.h"
 #include "test_support.h"
 
 #include "gadgets/events/event_state.h"
@@ -37,97 +38,13 @@ std::string ClassName(HWND window) {
     return name;
 }
 
-// Polls `done` until it holds or the deadline passes; true when it held.
-bool WaitUntil(const std::function<bool()>& done, int timeoutMs = 10000) {
-    DWORD start = GetTickCount();
-    while (!done()) {
-        if (static_cast<int>(GetTickCount() - start) > timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
+// The gadget's rectangle in the main window's client coordinates.
+RECT ClientRect(const RunningProgram& program, int number) {
+    RECT rect{};
+    GetWindowRect(program.Gadget(number), &rect);
+    MapWindowPoints(nullptr, program.window, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
 }
-
-// zudizazuz.exe, started for one test and closed through its close request.
-class RunningProgram {
-public:
-    RunningProgram() {
-        std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE"));
-        std::string line = "\"" + path + "\"";
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                            nullptr, &startup, &process_)) {
-            ADD_FAILURE() << "could not start " << path << ", error " << GetLastError();
-            return;
-        }
-        WaitUntil([&] {
-            EnumWindows(FindMainWindow, reinterpret_cast<LPARAM>(this));
-            return window_ != nullptr;
-        }, 15000);
-        // Start-up is over once the program waits for input in its main loop.
-        WaitForInputIdle(process_.hProcess, 15000);
-    }
-
-    ~RunningProgram() {
-        if (process_.hProcess == nullptr) return;
-        if (WaitForSingleObject(process_.hProcess, 0) != WAIT_OBJECT_0) {
-            TerminateProcess(process_.hProcess, 99);
-        }
-        CloseHandle(process_.hThread);
-        CloseHandle(process_.hProcess);
-    }
-
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    HWND Window() const { return window_; }
-    HWND Gadget(int number) const { return GetDlgItem(window_, number); }
-
-    // The gadget's rectangle in the main window's client coordinates.
-    RECT ClientRect(int number) const {
-        RECT rect{};
-        GetWindowRect(Gadget(number), &rect);
-        MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&rect), 2);
-        return rect;
-    }
-
-    // WM_GETTEXT carries its buffer across processes.
-    std::string Text(int number) const {
-        char text[512] = {};
-        DWORD_PTR length = 0;
-        SendMessageTimeoutA(Gadget(number), WM_GETTEXT, sizeof text,
-                            reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000, &length);
-        return text;
-    }
-
-    // Closes the window as the user would and returns the exit status (-1 when
-    // the program did not end).
-    int Close() {
-        PostMessageA(window_, WM_CLOSE, 0, 0);
-        if (WaitForSingleObject(process_.hProcess, 15000) != WAIT_OBJECT_0) return -1;
-        DWORD code = 0;
-        GetExitCodeProcess(process_.hProcess, &code);
-        return static_cast<int>(code);
-    }
-
-private:
-    static BOOL CALLBACK FindMainWindow(HWND window, LPARAM context) {
-        auto* program = reinterpret_cast<RunningProgram*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        char title[64] = {};
-        GetWindowTextA(window, title, sizeof title);
-        if (owner == program->process_.dwProcessId && std::string(title) == "Zudizazuz" &&
-            IsWindowVisible(window)) {
-            program->window_ = window;
-            return FALSE;
-        }
-        return TRUE;
-    }
-
-    PROCESS_INFORMATION process_{};
-    HWND window_ = nullptr;
-};
 
 struct GadgetLayout {
     int number;
@@ -269,13 +186,14 @@ std::string Hex(COLORREF colour) {
 
 TEST(RunningForm, ShowsItsFourGadgetsWhereAndAsTheLayoutPlacesThem) {
     RunningProgram program;
-    ASSERT_NE(program.Window(), nullptr) << "the window \"Zudizazuz\" did not appear";
+    StartItself(program);
+    ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
     for (const GadgetLayout& gadget : kForm) {
         SCOPED_TRACE(gadget.role);
         HWND window = program.Gadget(gadget.number);
         ASSERT_NE(window, nullptr) << "no child with control id " << gadget.number;
         EXPECT_EQ(ClassName(window), gadget.className);
-        RECT rect = program.ClientRect(gadget.number);
+        RECT rect = ClientRect(program, gadget.number);
         EXPECT_EQ(rect.left, gadget.rect.left);
         EXPECT_EQ(rect.top, gadget.rect.top);
         EXPECT_EQ(rect.right - rect.left, gadget.rect.right - gadget.rect.left);
@@ -302,12 +220,13 @@ TEST(RunningForm, ShowsItsFourGadgetsWhereAndAsTheLayoutPlacesThem) {
     EXPECT_EQ(program.Text(app::kSiteLabel), kLabelText);
     EXPECT_EQ(program.Text(app::kKeywordBox), app::kPlaceholder);
     EXPECT_EQ(program.Text(app::kOkButton), "OK");
-    EXPECT_EQ(program.Close(), 0);
+    EXPECT_EQ(CloseAndWait(program), 0);
 }
 
 TEST(RunningForm, SiteListHoldsTheFiveForumsWithTheFirstSelected) {
     RunningProgram program;
-    ASSERT_NE(program.Window(), nullptr);
+    StartItself(program);
+    ASSERT_NE(program.window, nullptr);
     HWND list = program.Gadget(app::kSiteList);
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(SendMessageA(list, CB_GETCOUNT, 0, 0), static_cast<LRESULT>(std::size(app::kSites)));
@@ -320,12 +239,13 @@ TEST(RunningForm, SiteListHoldsTheFiveForumsWithTheFirstSelected) {
         EXPECT_EQ(UTFTOASCII(wide), app::kSites[i]) << "item " << i;
     }
     EXPECT_EQ(program.Text(app::kSiteList), app::kSites[0]) << "the selection field";
-    EXPECT_EQ(program.Close(), 0);
+    EXPECT_EQ(CloseAndWait(program), 0);
 }
 
 TEST(RunningFormScreenshot, BlueTextsOnTheirBackgroundsAndASystemColouredButton) {
     RunningProgram program;
-    ASSERT_NE(program.Window(), nullptr);
+    StartItself(program);
+    ASSERT_NE(program.window, nullptr);
     RECT combo = ScreenRect(program.Gadget(app::kSiteList));
     RECT label = ScreenRect(program.Gadget(app::kSiteLabel));
     label.right = combo.left;  // the two overlap by 5 pixels
@@ -391,7 +311,7 @@ TEST(RunningFormScreenshot, BlueTextsOnTheirBackgroundsAndASystemColouredButton)
     } else {
         std::printf("the last screenshot is kept at %s\n", path.c_str());
     }
-    EXPECT_EQ(program.Close(), 0);
+    EXPECT_EQ(CloseAndWait(program), 0);
 }
 
 namespace {
@@ -425,12 +345,13 @@ POINT Centre(HWND window) {
 
 TEST(RunningFormPlaceholder, AClickEmptiesThePlaceholderButLeavesTypedText) {
     RunningProgram program;
-    ASSERT_NE(program.Window(), nullptr);
+    StartItself(program);
+    ASSERT_NE(program.window, nullptr);
     auto xWindow =
-        reinterpret_cast<uintptr_t>(GetPropA(program.Window(), "__wine_x11_whole_window"));
+        reinterpret_cast<uintptr_t>(GetPropA(program.window, "__wine_x11_whole_window"));
     ASSERT_NE(xWindow, 0u) << "no X window behind the program's window";
     ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + std::to_string(xWindow)));
-    std::optional<POINT> empty = EmptyClientPoint(program.Window());
+    std::optional<POINT> empty = EmptyClientPoint(program.window);
     ASSERT_TRUE(empty.has_value()) << "no free spot in the main window's client area";
     auto keywords = [&] { return program.Text(app::kKeywordBox); };
     ASSERT_EQ(keywords(), app::kPlaceholder);
@@ -455,7 +376,7 @@ TEST(RunningFormPlaceholder, AClickEmptiesThePlaceholderButLeavesTypedText) {
     ASSERT_TRUE(ClickAt(POINT{empty->x + 1, empty->y}));
     EXPECT_TRUE(WaitUntil([&] { return keywords().empty(); }))
         << "the placeholder put back stayed: \"" << keywords() << "\"";
-    EXPECT_EQ(program.Close(), 0);
+    EXPECT_EQ(CloseAndWait(program), 0);
 }
 
 // ---- The form built in this process ----------------------------------------
