@@ -178,7 +178,10 @@ void ClearEvent(EventRecord& event) {
 }
 
 // One message taken from the queue: shortcuts, dispatch, the message hook.
+// The pump's own wake-up (WakeWaitingPump) is only taken, by whichever call
+// comes to it first.
 void Handle(MSG& taken) {
+    if (taken.hwnd == nullptr && taken.message == WM_NULL && taken.lParam == kWakeUp) return;
     // Controls send their notifications; a posted one came from some other
     // program, with an address that means nothing here, and is taken from
     // the queue but not dispatched.
@@ -263,8 +266,7 @@ int32_t WAITEVENT() {
         quitPutBack = true;
         return 0;
     }
-    bool wakeUp = message.hwnd == nullptr && message.message == WM_NULL && message.lParam == kWakeUp;
-    if (taken > 0 && !wakeUp) Handle(message);
+    if (taken > 0) Handle(message);
     return EventStackCount() > 0 ? TakeEvent(event) : 0;
 }
 
