@@ -44,7 +44,7 @@ runs_32bit() {
     local probe="$ROOT/build/probe32.exe" output status
     if [ ! -f "$probe" ]; then
         mkdir -p "$ROOT/build"
-        if ! printf 'int main(void) { return 32; }\n' | i686-w64-mingw32-gcc -x c - -o "$probe"; then
+        if ! printf 'int main(void) { return 32; }\n' | i686-w64-mingw32-gcc-posix -x c - -o "$probe"; then
             PROBE32_REASON="the 32-bit probe program could not be built"
             return 1
         fi
