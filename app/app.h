@@ -34,6 +34,17 @@ void SetBrowser(IWebBrowser2* browser);
 // resize, gives the web gadget that size less 35 by 100, keeping its position.
 void CALLBACK ResizeTimer(HWND, UINT, UINT_PTR, DWORD);
 
+// Asks, for the current user and this program's file name, that pages be
+// drawn by the current browser engine rather than in the control's default
+// mode (that of Internet Explorer 7), unless a value is already set. Takes
+// effect for browsers created afterwards; a failure changes nothing.
+void AskForTheCurrentEngine();
+// Asks the browser to show no dialog boxes: no script errors, and none of its
+// other dialogs either (see the README).
+void SilenceScriptErrors(IWebBrowser2* browser);
+// The main window cannot be made smaller than the form; its maximum stays the system's.
+void KeepTheFormWhole(HWND window);
+
 // Start-up: the main window, its shortcuts and timers, and the search form.
 HWND StartUp();
 // The label, the site list, the keyword box and the OK button.

@@ -80,8 +80,10 @@ HWND StartUp() {
     gadgets::CENTERWINDOW(window);
     SetMainWindow(window);
 
+    AskForTheCurrentEngine();
     SetBrowser(gadgets::WEBGADGET(kWebGadget, 10, 50, 700, 500, "about:blank",
-                                  WS_VSCROLL | WS_HSCROLL, WS_EX_CLIENTEDGE));
+                                  WS_VSCROLL | WS_HSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE));
+    SilenceScriptErrors(Browser());
     ConnectEventSink(Browser(), eventSink);
 
     for (const Shortcut& shortcut : kShortcuts) {
@@ -91,7 +93,28 @@ HWND StartUp() {
     SetTimer(window, kResizeTimer, 10, ResizeTimer);
 
     CreateSearchForm();
+    // Tab goes through the form first, then the browser area, which was
+    // created first.
+    SetWindowPos(gadgets::GadgetID(kWebGadget), HWND_BOTTOM, 0, 0, 0, 0,
+                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    KeepTheFormWhole(window);
     return window;
+}
+
+void KeepTheFormWhole(HWND window) {
+    // The form's right edge (OK at 640 + 30) and the browser area's top,
+    // with the layout's margin of 10, as a client area; the frame around it.
+    RECT outer{0, 0, 670 + 10, 50};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
+                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    auto set = [window](const char* name, LONG value) {
+        SetPropA(window, name, reinterpret_cast<HANDLE>(static_cast<intptr_t>(value)));
+    };
+    set("MINIMALWIDTH", outer.right - outer.left);
+    set("MINIMALHEIGHT", outer.bottom - outer.top);
+    set("MAXIMALWIDTH", GetSystemMetrics(SM_CXMAXTRACK));
+    set("MAXIMALHEIGHT", GetSystemMetrics(SM_CYMAXTRACK));
+    set("MINMAXFLAG", 1);
 }
 
 void CreateSearchForm() {
@@ -99,16 +122,17 @@ void CreateSearchForm() {
     TEXTGADGET(kSiteLabel, 10, 10, 120, 20, "Поиск по сайту:", SS_CENTERIMAGE);
     SetGadgetColor(kSiteLabel, 0, kBlue, kTextColourOnly);
 
-    ComboBoxGadget(kSiteList, 125, 10, 230, 120, CBS_DROPDOWNLIST | WS_VSCROLL);
+    // The three gadgets that take the keyboard focus are tab stops.
+    ComboBoxGadget(kSiteList, 125, 10, 230, 120, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
     for (const char* site : kSites) AddComboBoxItem(kSiteList, site, -1);
     SetItemComboBox(kSiteList, 0);
     FitSiteListToTheLongestSite();
 
-    STRINGGADGET(kKeywordBox, 380, 10, 250, 24, kPlaceholder, ES_CENTER | ES_AUTOHSCROLL,
-                 WS_EX_CLIENTEDGE);
+    STRINGGADGET(kKeywordBox, 380, 10, 250, 24, kPlaceholder,
+                 ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
     SetGadgetColor(kKeywordBox, 0, kBlue, kTextColourOnly);
 
-    BUTTONGADGET(kOkButton, 640, 10, 30, 23, "OK", BS_PUSHBUTTON);
+    BUTTONGADGET(kOkButton, 640, 10, 30, 23, "OK", BS_PUSHBUTTON | WS_TABSTOP);
 }
 
 void ClearPlaceholder() {

@@ -176,6 +176,16 @@ int FireNewWindow3In(const RunningProgram& program, const std::wstring& url) {
     return static_cast<int>(answer);
 }
 
+bool SteerStandIn(const RunningProgram& program, const std::wstring& command) {
+    constexpr ULONG_PTR kSteer = 0x53544552;
+    COPYDATASTRUCT copy{kSteer, static_cast<DWORD>(command.size() * sizeof(wchar_t)),
+                        const_cast<wchar_t*>(command.data())};
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(program.Gadget(1), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                               SMTO_ABORTIFHUNG, 5000, &answer) != 0 &&
+           answer == 1;
+}
+
 size_t WorkingSetBytes(const RunningProgram& program) {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;

@@ -76,6 +76,14 @@ constexpr ULONG_PTR kStandInNewWindow3 = 0x4E573300;
 // answer within 5 s.
 int FireNewWindow3In(const RunningProgram& program, const std::wstring& url);
 
+// Steers the stand-in inside the running program (WM_COPYDATA to its host
+// window): "keys 13 116" names the virtual keys that the control takes when
+// they are offered to it ("keys" alone: none); "active INPUT search 0" gives
+// the page's active element: its tag, an INPUT's type ("-" for none) and
+// whether it is content-editable ("active" alone: none). True when the
+// stand-in understood it.
+bool SteerStandIn(const RunningProgram& program, const std::wstring& command);
+
 // The program's working set in bytes (GetProcessMemoryInfo; Wine reads it
 // from the Unix process's VmRSS), 0 when it cannot be read.
 size_t WorkingSetBytes(const RunningProgram& program);

@@ -3,8 +3,9 @@
 // generator clicks the form, the drop-down list and its items, the browser
 // area and the frame, presses the shortcuts and other keys wherever the
 // focus happens to be, types, pastes Cyrillic and text outside code page
-// 1251, resizes, moves, minimises and restores the window, and fires
-// new-window events with random addresses.
+// 1251, resizes, moves, minimises and restores the window, fires
+// new-window events with random addresses, and moves the page's focus
+// between its fields, its body and its links (Enter in a field is the page's).
 //
 // After every action the program must be alive and answering, the browser
 // calls the stand-in logged must be exactly those the action can cause, and
@@ -361,6 +362,7 @@ enum Kind {
     kMove,
     kMinimiseRestore,
     kNewWindow,
+    kPageFocus,
     kKinds
 };
 struct KindInfo {
@@ -381,6 +383,7 @@ const KindInfo kKindInfo[kKinds] = {
     {"move", 4},
     {"minimise or maximise, and restore", 2},
     {"new-window event", 10},
+    {"the page's focus moves", 4},
 };
 
 Kind PickKind(Choices& choices) {
@@ -540,6 +543,7 @@ public:
             case kMove: Move(choices, step); break;
             case kMinimiseRestore: MinimiseAndRestore(choices, step); break;
             case kNewWindow: FireNewWindow(choices, step); break;
+            case kPageFocus: MovePageFocus(choices, step); break;
             default: break;
         }
         ++(step.skipped ? skipped_ : done_)[step.kind];
@@ -666,6 +670,7 @@ public:
         }
         std::printf("searches checked: %zu; typed or pasted texts found whole in the keyword box: %zu\n",
                     searchesChecked_, enteredTextsChecked_);
+        std::printf("Enter in a field of the page, which searches nothing: %zu\n", pageFieldEnters_);
         std::printf(
             "new-window navigations checked: %zu (longer than 255 units: %zu; changed by code page 1251: "
             "%zu)\n",
@@ -794,7 +799,11 @@ private:
             ++seen_.searches;
             searches_.push_back(Widen(line.substr(9), CP_UTF8));
         } else if (line != "get_Busy" && line != "get_Document" && line != "get_body" &&
-                   !Begins(line, "put_innerHTML ")) {
+                   !Begins(line, "put_innerHTML ") && !Begins(line, "get_activeElement") &&
+                   !Begins(line, "page WM_") &&
+                   !(Begins(line, "TranslateAccelerator ") && line.find("taken") == std::string::npos)) {
+            // Keys are offered to the control, which takes none here, and
+            // reach the page; Enter asks which element the page's focus is on.
             Fail("the browser was asked something no action causes: " + line);
         }
     }
@@ -1073,6 +1082,23 @@ private:
         };
     }
 
+    // The page's focus moves to another element: a field a person types
+    // into, or the body, a link, none.
+    void MovePageFocus(Choices& choices, Step& step) {
+        struct Element {
+            const wchar_t* steer;
+            bool field;
+        };
+        const Element elements[] = {{L"active INPUT text 0", true}, {L"active INPUT - 0", true},
+                                    {L"active TEXTAREA - 0", true}, {L"active DIV - 1", true},
+                                    {L"active BODY - 0", false},    {L"active A - 0", false},
+                                    {L"active INPUT submit 0", false}, {L"active", false}};
+        const Element& element = choices.Pick(elements);
+        step.description = "the page's active element: " + Utf8(element.steer + 6);
+        if (!SteerStandIn(program_, element.steer)) return Fail("the stand-in was not steered");
+        pageField_ = element.field;
+    }
+
     bool ClickBrowser(Choices& choices, Step& step) {
         HWND host = program_.Gadget(app::kWebGadget);
         bool right = choices.Percent(15);
@@ -1173,8 +1199,13 @@ private:
         step.description += kShortcutNames[key];
         switch (key) {
             case kEnter:
-                ++step.searchesLow;
-                ++step.searchesHigh;
+                // Enter typed into a field of the page is the page's.
+                if (step.focus == kBrowserArea && pageField_) {
+                    ++pageFieldEnters_;
+                } else {
+                    ++step.searchesLow;
+                    ++step.searchesHigh;
+                }
                 break;
             case kF5: ++step.refreshes; break;
             case kAltLeft: ++step.backs; break;
@@ -1367,6 +1398,8 @@ private:
 
     FormState form_;
     bool droppedBefore_ = false;
+    bool pageField_ = false;  // the page's focus is on a field a person types into
+    size_t pageFieldEnters_ = 0;
     POINT lastPress_{-100, -100};
     DWORD lastPressTime_ = 0;
 

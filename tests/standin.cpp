@@ -24,7 +24,7 @@ bool Find(HMODULE module, const char* name, Function& function) {
 
 bool StandIn::Load() {
     module = LoadLibraryA(SystemAtlPath().c_str());
-    return module != nullptr && Find(module, "StandInLog", log) &&
+    bool loaded = module != nullptr && Find(module, "StandInLog", log) &&
            Find(module, "StandInClearLog", clearLog) && Find(module, "StandInSetBusy", setBusy) &&
            Find(module, "StandInSetDocumentKind", setDocumentKind) &&
            Find(module, "StandInSetLocation", setLocation) &&
@@ -32,7 +32,15 @@ bool StandIn::Load() {
            Find(module, "StandInReferences", references) &&
            Find(module, "StandInFireNewWindow2", fireNewWindow2) &&
            Find(module, "StandInFireNewWindow3", fireNewWindow3) &&
-           Find(module, "StandInFireEvent", fireEvent);
+           Find(module, "StandInFireEvent", fireEvent) &&
+           Find(module, "StandInTakeKeys", takeKeys) &&
+           Find(module, "StandInSetActiveElement", setActiveElement);
+    if (!loaded) return false;
+    // The keys and the page's focus as a fresh control has them: the state
+    // lives as long as the test process.
+    takeKeys(nullptr, 0);
+    setActiveElement(L"BODY", L"", 0);
+    return true;
 }
 
 std::vector<std::string> StandIn::Calls(const std::string& call) const {

@@ -24,6 +24,8 @@ struct StandIn {
     VARIANT_BOOL (*fireNewWindow2)() = nullptr;
     VARIANT_BOOL (*fireNewWindow3)(const wchar_t*) = nullptr;
     void (*fireEvent)(DISPID) = nullptr;
+    void (*takeKeys)(const int*, int) = nullptr;
+    void (*setActiveElement)(const wchar_t* tag, const wchar_t* type, int editable) = nullptr;
 
     // Loads the stand-in; false when the "atl.dll" that loads is not it.
     bool Load();
@@ -35,6 +37,7 @@ struct StandIn {
 enum StandInObject {
     kBrowserObject = 0, kContainer = 1, kConnectionPoint = 2, kDocument = 3, kBody = 4,
     kBareControl = 5,  // the control that is no browser (ZUDIZAZUZ_STANDIN_NO_BROWSER)
+    kActiveElement = 6,
 };
 
 std::string Utf8(const std::wstring& text);

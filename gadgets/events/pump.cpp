@@ -2,6 +2,7 @@
 // dispatches, and hands out one recorded event per call.
 #include "gadgets/events/event_state.h"
 #include "gadgets/gadgets.h"
+#include "gadgets/web/page_keys.h"
 
 #include <vector>
 
@@ -177,19 +178,101 @@ void ClearEvent(EventRecord& event) {
     event.mouseY = 0;
 }
 
-// One message taken from the queue: shortcuts, dispatch, the message hook.
-// The pump's own wake-up (WakeWaitingPump) is only taken, by whichever call
-// comes to it first.
+bool IsKeyMessage(UINT message) { return message >= WM_KEYFIRST && message <= WM_KEYLAST; }
+
+bool IsKeyDown(const MSG& taken, WPARAM key) {
+    return taken.message == WM_KEYDOWN && taken.wParam == key;
+}
+
+void Dispatch(MSG& taken) {
+    TranslateMessage(&taken);
+    DispatchMessageA(&taken);
+}
+
+constexpr int32_t kComboBoxKind = 3;
+
+// Whether the window is a combo box, or the edit field of one, whose list is open.
+bool IsOpenComboList(HWND window) {
+    HWND combo = GADGETCLASS(window) == kComboBoxKind ? window : GetParent(window);
+    return GADGETCLASS(combo) == kComboBoxKind && SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != 0;
+}
+
+bool IsLibraryWindow(HWND window) {
+    return window != nullptr &&
+           GetClassLongPtrA(window, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(FBGUIWINPROC);
+}
+
+// The window that stands for `focus` in its top-level window's tab order:
+// the focus itself when it is a child of the top-level window or of a
+// container of controls (WS_EX_CONTROLPARENT), else the control that holds
+// it (a browser area's inner windows, a combo box's edit field).
+HWND TabOrderWindow(HWND focus, HWND root) {
+    HWND window = focus;
+    for (HWND parent = GetParent(window); parent != nullptr && parent != root;
+         parent = GetParent(window)) {
+        if (GetWindowLongA(parent, GWL_EXSTYLE) & WS_EX_CONTROLPARENT) break;
+        window = parent;
+    }
+    return window;
+}
+
+// Tab and Shift+Tab move the focus through the gadgets that carry
+// WS_TABSTOP, as in a dialog, in the library's top-level windows. A control
+// that wants the tab key for itself (a multi-line edit box) keeps it; where
+// no gadget is a tab stop the key goes on as before. The key is taken whole:
+// no tab character reaches the control that had the focus.
+bool MoveFocusOnTab(const MSG& taken) {
+    if (!IsKeyDown(taken, VK_TAB) || GetKeyState(VK_CONTROL) < 0) return false;
+    HWND root = RootOf(taken.hwnd);
+    if (!IsLibraryWindow(root)) return false;
+    HWND from = taken.hwnd == root ? nullptr : TabOrderWindow(taken.hwnd, root);
+    // A web gadget's control had the key first and let it go.
+    if (from == taken.hwnd && BrowserHolding(taken.hwnd) == nullptr) {
+        LRESULT wants = SendMessageA(taken.hwnd, WM_GETDLGCODE, taken.wParam,
+                                     reinterpret_cast<LPARAM>(&taken));
+        if (wants & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) return false;
+    }
+    HWND next = GetNextDlgTabItem(root, from, GetKeyState(VK_SHIFT) < 0);
+    if (next == nullptr) return false;
+    SetFocus(next);
+    // As a dialog does: an edit box tabbed into has its text selected.
+    if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
+    return true;
+}
+
+// A key on its way: to a web gadget's control first, then to the page when
+// it is Enter in a page field, then to the shortcuts, the tab order, and
+// dispatch.
+void Deliver(MSG& taken) {
+    if (IsKeyMessage(taken.message)) {
+        if (OfferKeyToBrowser(taken)) return;  // the control took it
+        if (IsKeyDown(taken, VK_RETURN)) {
+            // Enter typed into a field of the page is the page's: the text
+            // typed there would be lost to a search.
+            if (PageFieldHasFocus(taken.hwnd)) return Dispatch(taken);
+            // An open list closes with the highlighted item first, so that
+            // Enter's shortcut acts on the item chosen, once.
+            if (IsOpenComboList(taken.hwnd)) {
+                Dispatch(taken);
+                if (translationActive) TranslateShortcut(taken);
+                return;
+            }
+        }
+    }
+    if (translationActive && TranslateShortcut(taken)) return;
+    if (MoveFocusOnTab(taken)) return;
+    Dispatch(taken);
+}
+
+// One message taken from the queue: delivered, then shown to the message
+// hook. The pump's own wake-up (WakeWaitingPump) is only taken, by whichever
+// call comes to it first.
 void Handle(MSG& taken) {
     if (taken.hwnd == nullptr && taken.message == WM_NULL && taken.lParam == kWakeUp) return;
     // Controls send their notifications; a posted one came from some other
     // program, with an address that means nothing here, and is taken from
     // the queue but not dispatched.
-    bool postedNotification = taken.message == WM_NOTIFY;
-    if (!postedNotification && (!translationActive || !TranslateShortcut(taken))) {
-        TranslateMessage(&taken);
-        DispatchMessageA(&taken);
-    }
+    if (taken.message != WM_NOTIFY) Deliver(taken);
     if (MessageHook hook = ActiveMessageHook()) {
         hook(taken.hwnd, taken.message, taken.wParam, taken.lParam, taken.time, taken.pt.x,
              taken.pt.y);

@@ -141,6 +141,30 @@ void HandleNotification(HWND window, LPARAM lParam) {
     }
 }
 
+// The gadget that had the keyboard focus when the window was last left or
+// minimised, kept as a dialog keeps it, so that the focus goes back there
+// when the window is active again. A window minimised while no other window
+// takes over stays active, and its restore activates it again.
+constexpr char kFocusProperty[] = "FOCUSGADGET";
+
+void RememberFocus(HWND window) {
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(window, focus)) SetPropA(window, kFocusProperty, focus);
+}
+
+// True when the focus went back to the remembered gadget. The property is
+// anybody's to set, and the gadget may be gone: only a visible, enabled
+// window inside this one takes it.
+bool RestoreFocus(HWND window) {
+    HWND gadget = static_cast<HWND>(GetPropA(window, kFocusProperty));
+    if (gadget == nullptr || !IsChild(window, gadget) || !IsWindowVisible(gadget) ||
+        !IsWindowEnabled(gadget)) {
+        return false;
+    }
+    SetFocus(gadget);
+    return true;
+}
+
 // A scroll bar gadget moves; when its old position reads 0 (or there is no
 // gadget, lParam 0) the window's own bar of that direction moves as well.
 void HandleScroll(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -220,12 +244,25 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_CLOSE:
             // The application decides what closing means.
             return 0;
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                RememberFocus(window);
+            } else if (HIWORD(wParam) == 0 && RestoreFocus(window)) {
+                return 0;  // not DefWindowProcA, which would focus the window itself
+            }
+            break;
+        case WM_SYSCOMMAND:
+            // A minimise may take the focus from the gadget without
+            // deactivating the window, when no other window takes over.
+            if ((wParam & 0xFFF0) == SC_MINIMIZE) RememberFocus(window);
+            break;
         case WM_SIZE:
             if (HWND statusBar = static_cast<HWND>(GetPropA(window, "STATUSBARWINDOW"))) {
                 SendMessageA(statusBar, WM_SIZE, 0, 0);
             }
             event.sizeX = LOWORD(lParam);
             event.sizeY = HIWORD(lParam);
+            if (wParam == SIZE_MINIMIZED) RememberFocus(window);
             break;
         case WM_NOTIFY:
             // Controls notify their parent on the thread that owns both; a

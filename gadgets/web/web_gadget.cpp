@@ -1,8 +1,11 @@
 // The web gadget: a WebBrowser control hosted in an "AtlAxWin" window of the
 // ATL hosting library, driven through its IWebBrowser2 interface.
 #include "gadgets/gadgets.h"
+#include "gadgets/web/page_keys.h"
 
 #include <exdisp.h>
+
+#include <vector>
 
 namespace gadgets {
 
@@ -22,6 +25,25 @@ HMODULE LoadSystemAtl() {
     if (length == 0 || length + sizeof kName > sizeof path) return nullptr;
     CopyMemory(path + length, kName, sizeof kName);
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+// The web gadgets' host windows with their browsers, for the keys that the
+// pump offers to the control. A host is dropped once its window is gone.
+struct HostedBrowser {
+    HWND host;
+    IWebBrowser2* browser;
+};
+std::vector<HostedBrowser> hostedBrowsers;
+
+// Takes the place of a host that is gone, else a new one.
+void RememberHost(HWND host, IWebBrowser2* browser) {
+    for (HostedBrowser& hosted : hostedBrowsers) {
+        if (hosted.host == host || !IsWindow(hosted.host)) {
+            hosted = HostedBrowser{host, browser};
+            return;
+        }
+    }
+    hostedBrowsers.push_back(HostedBrowser{host, browser});
 }
 
 // A BSTR made for one call from the caller's wide string, freed with the call.
@@ -75,7 +97,18 @@ IWebBrowser2* WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int
         return nullptr;
     }
     ADDIN9999(number, host);
+    RememberHost(host, browser);
     return browser;
+}
+
+IWebBrowser2* BrowserHolding(HWND window) {
+    if (hostedBrowsers.empty()) return nullptr;
+    for (HWND inside = window; inside != nullptr; inside = GetParent(inside)) {
+        for (const HostedBrowser& hosted : hostedBrowsers) {
+            if (hosted.host == inside) return hosted.browser;
+        }
+    }
+    return nullptr;
 }
 
 int32_t WEBGADGETNAVIGATE(IWebBrowser2* browser, const wchar_t* url) {
