@@ -1266,6 +1266,8 @@ public:
     DeleteObjectSpy& operator=(const DeleteObjectSpy&) = delete;
 
     bool Installed() const { return slot_ != nullptr; }
+    // Handles are used again once deleted: what was seen so far is forgotten.
+    void Forget() { deleted_.clear(); }
     bool Saw(const void* object) const {
         return std::find(deleted_.begin(), deleted_.end(), object) != deleted_.end();
     }
@@ -1323,9 +1325,11 @@ HBRUSH ClassBrush(HWND window) {
 }  // namespace
 
 // The value WindowColor returns is the class's previous brush, which a caller
-// may put back into the class: it stays a brush of its colour. Each colour
-// has one brush, made once: setting a colour again reuses it.
-TEST(WindowColour, ThePreviousBrushStaysValidAndEachColourHasOneBrush) {
+// may put back into the class: it stays a live brush of its colour while the
+// class holds it, and once put back it is the caller's. A class holds at most
+// two brushes of the library: the same colour again is the same brush, and a
+// brush of a colour long replaced is deleted.
+TEST(WindowColour, ThePreviousBrushStaysValidAndAClassKeepsAtMostTwo) {
     DeleteObjectSpy spy;
     ASSERT_TRUE(spy.Installed()) << "DeleteObject is not in the executable's import table";
     TestWindow window;
@@ -1349,19 +1353,54 @@ TEST(WindowColour, ThePreviousBrushStaysValidAndEachColourHasOneBrush) {
             break;
         }
     }
-    EXPECT_FALSE(spy.Saw(first)) << "a brush that was handed back as the previous value went";
+    EXPECT_TRUE(spy.Saw(first)) << "the brush of a colour replaced long ago was kept";
     EXPECT_FALSE(spy.Saw(systemColour)) << "a system colour value went to DeleteObject";
 
-    // A caller restores the previous value: the class paints with it.
-    intptr_t previous = WindowColor(window, 0x0000FF);
-    SetClassLongPtrA(window, GCLP_HBRBACKGROUND, previous);
+    // A caller restores the previous value: the class paints with it, and it
+    // is the caller's from then on, never deleted by the library.
+    auto previous = reinterpret_cast<HBRUSH>(WindowColor(window, 0x0000FF));
+    SetClassLongPtrA(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(previous));
     EXPECT_EQ(BrushColour(ClassBrush(window)), Rgb{1000});
+    spy.Forget();
+    for (COLORREF colour : {0x000001, 0x000002, 0x000003, 0x000004}) WindowColor(window, colour);
+    EXPECT_FALSE(spy.Saw(previous)) << "the brush the caller put back was deleted";
+    EXPECT_EQ(BrushColour(previous), Rgb{1000});
 
-    // The same colour again, on this class or another, is the same brush.
-    WindowColor(window, 0x000001);
-    EXPECT_EQ(ClassBrush(window), first);
-    WindowColor(other, 0x000001);
-    EXPECT_EQ(ClassBrush(other), first);
+    // Switching between two colours reuses the class's two brushes.
+    WindowColor(window, 0x000003);
+    HBRUSH three = ClassBrush(window);
+    WindowColor(window, 0x000004);
+    HBRUSH four = ClassBrush(window);
+    for (int i = 0; i < 10; ++i) {
+        WindowColor(window, 0x000003);
+        EXPECT_EQ(ClassBrush(window), three);
+        WindowColor(window, 0x000004);
+        EXPECT_EQ(ClassBrush(window), four);
+    }
+    // Another class of the same colour gets a brush of its own.
+    WindowColor(other, 0x000004);
+    EXPECT_NE(ClassBrush(other), four) << "two classes share one brush";
+    EXPECT_EQ(BrushColour(ClassBrush(other)), Rgb{0x000004});
+}
+
+// Windows deletes a class's background brush when the class is unregistered,
+// and a caller may delete the previous brush handed back: neither may take the
+// background of another class of the same colour along.
+TEST(WindowColour, DeletingOneClassBrushLeavesOtherClassesOfTheColourPainted) {
+    TestWindow first;
+    TestWindow second;
+    WindowColor(first, 0x123456);
+    WindowColor(second, 0x123456);
+    auto handedBack = reinterpret_cast<HBRUSH>(WindowColor(first, 0x654321));
+    ASSERT_EQ(BrushColour(handedBack), Rgb{0x123456});
+    EXPECT_TRUE(DeleteObject(handedBack)) << "the caller could not delete the brush handed back";
+    EXPECT_EQ(GetObjectType(ClassBrush(second)), static_cast<DWORD>(OBJ_BRUSH))
+        << "the other class's background died with the brush handed back";
+    EXPECT_EQ(BrushColour(ClassBrush(second)), Rgb{0x123456});
+    // The deleted brush is never put into a class again.
+    WindowColor(first, 0x123456);
+    EXPECT_EQ(GetObjectType(ClassBrush(first)), static_cast<DWORD>(OBJ_BRUSH));
+    EXPECT_EQ(BrushColour(ClassBrush(first)), Rgb{0x123456});
 }
 
 TEST(WindowColour, ABadWindowChangesNothingAndReturnsZero) {
@@ -1379,7 +1418,7 @@ TEST(WindowColour, ABadWindowChangesNothingAndReturnsZero) {
     EXPECT_EQ(ClassBrush(window), brush);
     EXPECT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
     EXPECT_FALSE(spy.Saw(brush));
-    // The colour tried on the bad windows has its one brush all the same.
+    // The same colour twice is the same brush, bad windows in between or not.
     WindowColor(window, 0x0000BB);
     HBRUSH blue = ClassBrush(window);
     WindowColor(nullptr, 0x0000BB);

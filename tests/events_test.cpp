@@ -2405,3 +2405,132 @@ TEST(WaitEvent, AnEntryRecordedByAMessageFromAnotherThreadEndsTheWait) {
     EXPECT_FALSE(AnyCode(rest, WM_USER))
         << Codes(rest);
 }
+
+// ---- Notifications through any message loop, and nested in another thread's send --
+
+namespace {
+
+// A list view click record, addressable in this process: what a posted
+// WM_NOTIFY would point at if it were read.
+struct ForgedClick {
+    NMITEMACTIVATE click{};
+    explicit ForgedClick(HWND listView, int32_t number) {
+        click.hdr = NMHDR{listView, static_cast<UINT_PTR>(number), static_cast<UINT>(NM_CLICK)};
+        click.iItem = 9;
+    }
+    LPARAM Address() { return reinterpret_cast<LPARAM>(&click.hdr); }
+};
+
+}  // namespace
+
+// A loop other than the pump dispatches a posted notification: the loop of
+// some other code of the thread, and the system's move loop started by a
+// WM_SYSCOMMAND that another program posts. The record it points at is
+// never read, however good it looks.
+TEST(WindowProcForeignNotifications, APostedNotificationIsNotReadWhicheverLoopDispatchesIt) {
+    InitControls();
+    TestWindow window;
+    const int32_t number = 812;
+    HWND listView = AddGadget(WC_LISTVIEWA, window, number, LVS_REPORT, 10, 10, 120, 60);
+    ForgedClick forged(listView, number);
+    FocusWindow(window);
+    Drain();
+    Event().listViewNumber = 0;
+    Event().listViewItem = 0;
+
+    // A plain loop of other code.
+    ASSERT_TRUE(PostMessageA(window, WM_NOTIFY, number, forged.Address()));
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+    EXPECT_EQ(Event().listViewItem, 0) << "a notification dispatched by another loop was read";
+    Drain();
+
+    // The system's move loop, entered from the pump, dispatching what is
+    // posted meanwhile; Escape ends it.
+    ASSERT_TRUE(PostMessageA(window, WM_SYSCOMMAND, SC_MOVE, 0));
+    ASSERT_TRUE(PostMessageA(window, WM_NOTIFY, number, forged.Address()));
+    ASSERT_TRUE(PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0));
+    std::vector<Seen> seen = PumpAll();
+    EXPECT_EQ(Event().listViewItem, 0) << "a notification dispatched by the move loop was read";
+    EXPECT_EQ(Event().listViewNumber, 0);
+    EXPECT_FALSE(AnyCode(seen, 1025)) << Codes(seen);
+
+    // Sent by this thread, the same record is read.
+    SendMessageA(window, WM_NOTIFY, number, forged.Address());
+    EXPECT_EQ(Event().listViewItem, 9);
+    Drain();
+}
+
+// An automation tool drives a tab control from a thread of its own: the
+// control's notifications to its parent are sent on this thread, inside the
+// tool's send, and are read; the gadget event comes and the page shows.
+TEST_F(WindowProcNotifications, NotificationsRaisedInsideAnotherThreadsSendAreRead) {
+    HWND tab = AddGadget(WC_TABCONTROLA, window_, number_, 0, 10, 10, 300, 200);
+    HWND pages[2];
+    for (int i = 0; i < 2; ++i) {
+        pages[i] = CreateWindowExA(0, "Static", "page", WS_CHILD, 20, 50, 100, 50, window_,
+                                   nullptr, nullptr, nullptr);
+        TCITEMA item{};
+        item.mask = TCIF_TEXT | TCIF_PARAM;
+        item.pszText = const_cast<char*>(i == 0 ? "first" : "second");
+        item.lParam = reinterpret_cast<LPARAM>(pages[i]);
+        SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+    }
+    SendMessageA(tab, TCM_SETCURSEL, 0, 0);
+    ShowWindow(pages[0], SW_SHOW);
+    Drain();
+
+    std::thread tool([tab] {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(tab, TCM_SETCURFOCUS, 1, 0, SMTO_NORMAL, 10000, &answer);
+    });
+    // The send is delivered while this thread looks at its queue; the events
+    // it records wait on the stack.
+    for (int i = 0; i < 500 && SendMessageA(tab, TCM_GETCURSEL, 0, 0) != 1; ++i) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_SENDMESSAGE);
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    tool.join();
+    ASSERT_EQ(SendMessageA(tab, TCM_GETCURSEL, 0, 0), 1) << "the tool's send was not delivered";
+    EXPECT_TRUE(IsWindowVisible(pages[1])) << "the new tab's page is not shown";
+    EXPECT_FALSE(IsWindowVisible(pages[0])) << "the old tab's page stays shown";
+    std::vector<Seen> seen = PumpAll();
+    EXPECT_TRUE(AnyCode(seen, 1025)) << "no gadget event for the tab change: " << Codes(seen);
+}
+
+namespace {
+
+constexpr UINT kRecordThenEat = WM_USER + 7;
+
+// The window procedure hook for kRecordThenEat: records an entry, then runs
+// a nested loop that takes every message of the thread.
+LRESULT __stdcall RecordThenEatThreadMessages(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message != kRecordThenEat) return 0;
+    SendMessageA(window, WM_USER, 66, 0);
+    for (MSG eaten; PeekMessageA(&eaten, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE);) {
+    }
+    return 1;
+}
+
+}  // namespace
+
+// A loop nested inside a message that another thread sends (a menu, a
+// message box) takes every message of the thread: an entry recorded there
+// must still end WAITEVENT's wait.
+TEST(WaitEvent, AnEntryRecordedWhileANestedLoopEatsTheThreadsMessagesEndsTheWait) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    SETWINDOWCALLBACK(reinterpret_cast<void*>(RecordThenEatThreadMessages), 0);
+    HWND target = window;
+    std::thread sender([target] {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(target, kRecordThenEat, 0, 0, SMTO_NORMAL, 10000, &answer);
+    });
+    Waited waited = WaitEventWithPostAfter(window, 3000);
+    sender.join();
+    FREECALLBACK(0);
+    EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
+    EXPECT_EQ(waited.code, WM_USER);
+    EXPECT_EQ(EVENTWPARAM(), 66);
+    Drain();
+}

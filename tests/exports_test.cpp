@@ -16,6 +16,7 @@
 #include <functional>
 #include <iterator>
 #include <map>
+#include <regex>
 #include <set>
 #include <utility>
 #include <vector>
@@ -734,8 +735,15 @@ const std::vector<ExportCall>& ExportCalls() {
              c.click.iSubItem = 2;
              c.click.uKeyFlags = LVKF_SHIFT;
          },
-         ARGS(W(c.window), WM_NOTIFY, kListViewNumber, W(&c.click)), Returns(0)},
-        {"EVENTNUMBERLISTVIEW", 0, nullptr, ARGS(), Returns(kListViewNumber)},
+         // Handed over by a direct call, a notification is not read: only
+         // one that a control of this thread sends is.
+         ARGS(W(c.window), WM_NOTIFY, kListViewNumber, W(&c.click)),
+         Returns(0, [](Context&) { EXPECT_EQ(gadgets::Event().listViewNumber, 0); })},
+        {"EVENTNUMBERLISTVIEW", 0,
+         [](Context& c) {
+             SendMessageA(c.window, WM_NOTIFY, kListViewNumber, reinterpret_cast<LPARAM>(&c.click));
+         },
+         ARGS(), Returns(kListViewNumber)},
         {"EVENTNUMBERLISTVIEW", 0, nullptr, ARGS(), Returns(0)},  // read once
         {"GETITEMLISTVIEW", 0, nullptr, ARGS(), Returns(4)},
         {"GETSUBITEMLISTVIEW", 0, nullptr, ARGS(), Returns(2)},
@@ -1231,4 +1239,64 @@ TEST(ExportReference, StringResultsComeFromTheRuntimeItNames) {
     ASSERT_FALSE(reference.empty()) << "no reference at " << tree << "\\docs\\exports.md";
     EXPECT_EQ(RuntimeDllsNamed(reference), std::set<std::string>{runtime})
         << "the runtime DLLs that the reference names";
+}
+
+namespace {
+
+// The window property names that the library's sources use: the literal
+// name in a call of GetPropA, SetPropA, RemovePropA or the files' own
+// Property and SetProperty helpers, and the constants named k...Property.
+std::set<std::string> PropertyNamesIn(const std::string& source) {
+    std::set<std::string> names;
+    static const std::regex call(
+        R"re((?:GetPropA|SetPropA|RemovePropA|Property|SetProperty)\([^,()]+,\s*"([^"]+)")re");
+    static const std::regex constant(R"re(k\w*Property\[\]\s*=\s*"([^"]+)")re");
+    for (const std::regex* pattern : {&call, &constant}) {
+        for (std::sregex_iterator at(source.begin(), source.end(), *pattern), end; at != end; ++at) {
+            names.insert((*at)[1]);
+        }
+    }
+    return names;
+}
+
+}  // namespace
+
+TEST(ExportReference, NamesEveryWindowPropertyTheLibraryUses) {
+    std::string tree = SourceTree();
+    ASSERT_FALSE(tree.empty()) << "no source tree above ZUDIZAZUZ_EXE or this program";
+    std::string reference = ReadFile(tree + "\\docs\\exports.md");
+    ASSERT_FALSE(reference.empty());
+    std::set<std::string> used;
+    for (const char* file : {"controls\\colours.cpp", "controls\\creation.cpp", "controls\\fonts.cpp",
+                             "events\\pump.cpp", "events\\window_proc.cpp", "registry\\geometry.cpp",
+                             "registry\\tables.cpp"}) {
+        std::string source = ReadFile(tree + "\\gadgets\\" + file);
+        ASSERT_FALSE(source.empty()) << "no source " << file;
+        for (const std::string& name : PropertyNamesIn(source)) used.insert(name);
+    }
+    EXPECT_TRUE(used.count("FOCUSGADGET") && used.count("MINMAXFLAG") && used.count("panelevent"))
+        << "the scan of the sources found too little";
+    for (const std::string& name : used) {
+        EXPECT_NE(reference.find("\"" + name + "\""), std::string::npos)
+            << "the reference does not name the window property \"" << name << "\"";
+    }
+}
+
+// What the reference says of memory that runs out is what the product does.
+TEST(ExportReference, TheStatusesOfAnEndForWantOfMemoryAreThoseOfTheRuntime) {
+    std::string tree = SourceTree();
+    ASSERT_FALSE(tree.empty());
+    std::string reference = ReadFile(tree + "\\docs\\exports.md");
+    std::string runtime = ReadFile(tree + "\\app\\runtime.cpp");
+    ASSERT_FALSE(runtime.empty());
+    static const std::regex status(R"(constexpr UINT (kOutOfMemory|kOutOfRange) = (0x[0-9A-F]+);)");
+    std::map<std::string, std::string> statuses;
+    for (std::sregex_iterator at(runtime.begin(), runtime.end(), status), end; at != end; ++at) {
+        statuses[(*at)[1]] = (*at)[2];
+    }
+    ASSERT_EQ(statuses.size(), 2u) << "the runtime's two statuses were not found";
+    EXPECT_NE(reference.find("status " + statuses["kOutOfMemory"]), std::string::npos)
+        << "the reference does not give the out-of-memory status " << statuses["kOutOfMemory"];
+    EXPECT_NE(reference.find(statuses["kOutOfRange"] + " for a size out of range"), std::string::npos)
+        << "the reference does not give the out-of-range status " << statuses["kOutOfRange"];
 }

@@ -1124,3 +1124,21 @@ TEST(GadgetKind, LongClassNameIsCutTo127Bytes) {
     EXPECT_EQ(GETCLASSNAME_(window), name.substr(0, 127));
     DestroyWindow(window);
 }
+
+// Registering the pair that the number already holds keeps the window: the
+// number is not freed first.
+TEST_F(RegistryGadgetTable, RegisteringTheSamePairAgainKeepsTheWindow) {
+    HWND window = CreateWindowExA(0, "Static", "kept", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                  nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    ADDIN9999(4711, window);
+    ADDIN9999(4711, window);
+    EXPECT_TRUE(IsWindow(window)) << "the second registration destroyed the window";
+    EXPECT_EQ(GadgetID(4711), window);
+    EXPECT_EQ(ID_In_Number(window), 4711);
+    // One pair, not two: freeing the number once leaves nothing.
+    EXPECT_EQ(FREEGADGET(4711), 1);
+    EXPECT_EQ(GadgetID(4711), nullptr);
+    EXPECT_EQ(ID_In_Number(window), 0);
+    EXPECT_FALSE(IsWindow(window));
+}

@@ -4,8 +4,11 @@
 #include "app/event_sink.h"
 #include "app/search.h"
 #include "app/sites.h"
+#include "program_support.h"
 #include "standin.h"
 #include "test_support.h"
+
+#include <psapi.h>
 
 #include <exdisp.h>
 #include <exdispid.h>
@@ -401,4 +404,57 @@ TEST(EventSinkInterfaces, QueryInterfaceWithoutAnOutPointerIsRefused) {
         EXPECT_EQ(sink.AddRef(), 1u) << c.name << ": the refused call changed the count";
         sink.Release();
     }
+}
+
+namespace {
+
+size_t PeakWorkingSet(const RunningProgram& program) {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(program.process.hProcess, &counters, sizeof counters)) return 0;
+    return counters.PeakWorkingSetSize;
+}
+
+}  // namespace
+
+// Another program fills the keyword box with a million letters: one search
+// takes only what fits into the address, and the program's peak memory does
+// not grow by a multiple of the text (one string a letter did: 24 MiB).
+TEST(SearchRequestHugeKeywordsStandIn, AMillionLettersAreCutWithoutMultiplyingMemory) {
+    RunningProgram program;
+    Start(program);
+    ASSERT_NE(program.window, nullptr);
+    constexpr size_t kLetters = 1000000;
+    for (int index : {0, app::kForumSearchIndex}) {
+        SCOPED_TRACE(index);
+        std::wstring keywords(kLetters, L'\u0436');  // Cyrillic zhe, one byte in code page 1251
+        keywords[0] = L' ';  // the forum search trims it
+        Ask(program.Gadget(app::kSiteList), CB_SETCURSEL, static_cast<WPARAM>(index));
+        ASSERT_TRUE(Ask(program.Gadget(app::kKeywordBox), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(keywords.c_str())));
+        ASSERT_EQ(Ask(program.Gadget(app::kKeywordBox), WM_GETTEXTLENGTH), static_cast<LRESULT>(kLetters));
+        size_t before = PeakWorkingSet(program);
+        ASSERT_NE(before, 0u) << "the peak working set cannot be read";
+        size_t searches = program.Lines().size();
+        PostMessageA(program.window, WM_COMMAND, 1001, 0);  // Enter's command
+        ASSERT_TRUE(WaitUntil([&] {
+            for (const std::string& line : program.Lines()) {
+                if (line.rfind("Navigate ", 0) == 0 && program.Lines().size() > searches) return true;
+            }
+            return false;
+        }));
+        std::string navigation = program.Lines().back();
+        std::wstring expected = index == app::kForumSearchIndex ? kForum : kEngine;
+        std::wstring restriction = index == app::kForumSearchIndex ? L"" : L"+site:" + Site(index);
+        std::wstring letters = index == app::kForumSearchIndex ? keywords.substr(1) : keywords;
+        expected += letters.substr(0, 255 - expected.size() - restriction.size()) + restriction;
+        EXPECT_EQ(navigation, "Navigate " + Utf8(expected));
+        size_t after = PeakWorkingSet(program);
+        std::printf("peak working set before the search %.2f MiB, after %.2f MiB\n",
+                    before / 1048576.0, after / 1048576.0);
+        EXPECT_LT(after - before, size_t{8} << 20) << "the search raised the peak working set by "
+                                                   << (after - before) / 1048576.0 << " MiB";
+    }
+    EXPECT_TRUE(program.Answers());
+    EXPECT_EQ(CloseAndWait(program), 0);
 }

@@ -589,3 +589,38 @@ TEST(SoakWindowColour, HundredThousandSwitchesBetweenTwoColoursHoldTwoBrushes) {
     EXPECT_TRUE(BrushesStillMade()) << "after " << kSwitches << " switches";
     DestroyWindow(window);
 }
+
+// Every call a colour of its own, 30,000 of them, with the GDI table filled
+// to a room of kGdiRoom objects: a brush kept for every colour asked would
+// exhaust the room a third of the way in. The class holds two brushes of the
+// library at a time, and the brush handed back is the live one it replaced.
+TEST(SoakWindowColour, ThirtyThousandDistinctColoursHoldTwoBrushes) {
+    constexpr int kColours = 30000;
+    HWND window = OpenTestWindow("window colour soak, distinct colours");
+    ASSERT_NE(window, nullptr);
+    WindowColor(window, 1);
+    WindowColor(window, 2);
+    GdiTable gdi;
+    ASSERT_TRUE(gdi.LeaveRoom(kGdiRoom)) << "the GDI table did not fill";
+    GdiRooms rooms;
+    rooms.filled = gdi.Room();
+    rooms.begun = rooms.filled;
+    FirstFailure previous;
+    for (COLORREF colour = 3; colour < 3 + kColours; ++colour) {
+        auto brush = reinterpret_cast<HBRUSH>(WindowColor(window, colour));
+        LOGBRUSH description{};
+        bool live = GetObjectType(brush) == OBJ_BRUSH &&
+                    GetObjectA(brush, sizeof description, &description) == sizeof description &&
+                    description.lbColor == colour - 1;
+        previous.Check(live, "colour " + std::to_string(colour) + ": the previous value " +
+                                 std::to_string(reinterpret_cast<uintptr_t>(brush)) +
+                                 " is no live brush of the colour before");
+    }
+    rooms.ended = gdi.Room();
+    rooms.Report("distinct window colours", gdi.Held());
+    gdi.Empty();
+    EXPECT_EQ(previous.Failures(), 0);
+    EXPECT_LE(rooms.Lost(), 10) << "GDI objects kept by the colours (" << rooms.Summary() << ")";
+    EXPECT_TRUE(BrushesStillMade()) << "after " << kColours << " colours";
+    DestroyWindow(window);
+}

@@ -7,6 +7,7 @@
 #include <commctrl.h>
 #include <richedit.h>
 
+#include <utility>
 #include <vector>
 
 namespace gadgets {
@@ -32,25 +33,56 @@ struct BrushKey {
 // size, the mask and the colour are ever set.
 CHARFORMATA characterFormat{};
 
-// Class background brushes that WindowColor made, one per colour, made once
-// and kept for the run. None is ever deleted: the brush that a class gives up
-// comes back to the caller as the previous value, who may put it into a class
-// again; and switching between colours makes no new brushes.
-struct ColourBrush {
-    COLORREF colour;
+// The class background brushes that WindowColor made, kept per window class:
+// the class's own and the one it had before, which the last call handed back
+// and the caller may put back. A class never gets a brush of another class,
+// since Windows deletes a class's background brush when the class goes, and
+// a caller may delete the brush handed back. Switching between two colours
+// reuses the pair; a third colour replaces the older brush, so a class holds
+// at most two brushes of the library, whatever the number of colours asked.
+struct KeptBrush {
     HBRUSH brush;
+    COLORREF colour;
 };
-std::vector<ColourBrush> classBrushes;
+struct ClassBrushes {
+    ATOM atom;
+    KeptBrush current;   // the class's background, made here
+    KeptBrush previous;  // the one before it, made here; null when none
+};
+std::vector<ClassBrushes> classBrushes;
 
-HBRUSH ClassBrushOf(COLORREF colour) {
-    for (ColourBrush& entry : classBrushes) {
-        if (entry.colour != colour) continue;
-        // Unregistering a class deletes its background brush; a new one stands in.
-        if (GetObjectType(entry.brush) != OBJ_BRUSH) entry.brush = CreateSolidBrush(colour);
-        return entry.brush;
+ClassBrushes& BrushesOf(ATOM atom) {
+    for (ClassBrushes& brushes : classBrushes) {
+        if (brushes.atom == atom) return brushes;
+    }
+    classBrushes.push_back(ClassBrushes{atom, {}, {}});
+    return classBrushes.back();
+}
+
+// Whether the handle is still the solid brush of that colour that was made
+// here: the caller may have deleted it, or the class taken it along.
+bool IsAlive(const KeptBrush& kept) {
+    LOGBRUSH description{};
+    return kept.brush != nullptr && GetObjectType(kept.brush) == OBJ_BRUSH &&
+           GetObjectA(kept.brush, sizeof description, &description) == sizeof description &&
+           description.lbStyle == BS_SOLID && description.lbColor == kept.colour;
+}
+
+// The brush of `colour` for the class, which takes it as its background.
+HBRUSH ClassBrushFor(ClassBrushes& brushes, HBRUSH inClass, COLORREF colour) {
+    // A background that someone else set, or a class registered anew under
+    // the same atom: what was kept is no longer the library's to reuse or delete.
+    if (brushes.current.brush != inClass) brushes.current = brushes.previous = KeptBrush{};
+    if (brushes.current.colour == colour && IsAlive(brushes.current)) return brushes.current.brush;
+    if (brushes.previous.colour == colour && IsAlive(brushes.previous)) {
+        std::swap(brushes.current, brushes.previous);
+        return brushes.current.brush;
     }
     HBRUSH brush = CreateSolidBrush(colour);
-    if (brush != nullptr) classBrushes.push_back(ColourBrush{colour, brush});
+    if (brush == nullptr) return nullptr;
+    if (IsAlive(brushes.previous)) DeleteObject(brushes.previous.brush);
+    brushes.previous = brushes.current;
+    brushes.current = KeptBrush{brush, colour};
     return brush;
 }
 
@@ -201,11 +233,13 @@ int32_t DSGC(HWND gadget, uint32_t background, uint32_t textColour, int32_t type
 }
 
 intptr_t WindowColor(HWND window, uint32_t colour) {
-    HBRUSH brush = ClassBrushOf(colour);
-    SetLastError(ERROR_SUCCESS);
-    intptr_t previous = static_cast<intptr_t>(
+    auto atom = static_cast<ATOM>(GetClassWord(window, GCW_ATOM));
+    if (atom == 0) return 0;  // no such window
+    auto inClass = reinterpret_cast<HBRUSH>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
+    HBRUSH brush = ClassBrushFor(BrushesOf(atom), inClass, colour);
+    if (brush == nullptr) return 0;  // no brush could be made: the class keeps its own
+    auto previous = static_cast<intptr_t>(
         SetClassLongPtrA(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush)));
-    if (previous == 0 && GetLastError() != ERROR_SUCCESS) return 0;  // no such window
     InvalidateRect(window, nullptr, TRUE);
     return previous;
 }

@@ -30,7 +30,6 @@ bool PushEvent(const StackEntry& entry) {
     if (stackCount >= kEventStackSize) return false;
     stackCount = entry.message == WM_CLOSE ? 1 : stackCount + 1;
     stack[stackCount] = entry;
-    WakeWaitingPump();
     return true;
 }
 

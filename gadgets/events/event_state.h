@@ -49,9 +49,9 @@ constexpr int kEventStackSize = 20;
 // Records a message unless the stack is full; WM_CLOSE first drops every
 // waiting entry. Returns false when the message was not recorded.
 bool PushEvent(const StackEntry& entry);
-// The pump's part in recording: when WAITEVENT is waiting for a message and
-// an entry is recorded all the same (a message that another thread sent is
-// delivered inside the wait), the pump is woken to hand it out.
+// Asked by the window procedure after it records an entry: when WAITEVENT is
+// waiting for a message (a message that another thread sent is delivered
+// inside the wait), the pump is woken to hand the entry out.
 void WakeWaitingPump();
 // Takes the newest entry; false when the stack is empty.
 bool PopEvent(StackEntry& entry);

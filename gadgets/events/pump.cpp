@@ -18,10 +18,12 @@ struct TranslationEntry {
 MSG message{};
 // A WM_QUIT that WAITEVENT's wait took and put back into the queue.
 bool quitPutBack = false;
-// WAITEVENT is inside GetMessageA, which returns only for a posted message.
+// WAITEVENT is waiting; an entry recorded meanwhile (by a message that another
+// thread sent, delivered inside the wait) sets `recorded` to end the wait.
+// An event object, not a message: a loop nested inside such a send (a menu,
+// a message box) takes every message of the thread, a wake-up message too.
 bool waiting = false;
-// The lParam of the thread message that wakes a waiting WAITEVENT.
-constexpr LPARAM kWakeUp = 0x57414B45;
+HANDLE recorded = nullptr;
 // Starts with one empty entry; entries are never removed.
 std::vector<TranslationEntry> translations{{nullptr, nullptr}};
 bool translationActive = false;
@@ -264,11 +266,8 @@ void Deliver(MSG& taken) {
     Dispatch(taken);
 }
 
-// One message taken from the queue: delivered, then shown to the message
-// hook. The pump's own wake-up (WakeWaitingPump) is only taken, by whichever
-// call comes to it first.
+// One message taken from the queue: delivered, then shown to the message hook.
 void Handle(MSG& taken) {
-    if (taken.hwnd == nullptr && taken.message == WM_NULL && taken.lParam == kWakeUp) return;
     // Controls send their notifications; a posted one came from some other
     // program, with an address that means nothing here, and is taken from
     // the queue but not dispatched.
@@ -293,9 +292,7 @@ int32_t TakeEvent(EventRecord& event) {
 }  // namespace
 
 void WakeWaitingPump() {
-    if (!waiting) return;
-    waiting = false;  // one wake-up a wait
-    PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, kWakeUp);
+    if (waiting && recorded != nullptr) SetEvent(recorded);
 }
 
 void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
@@ -332,24 +329,27 @@ int32_t WAITEVENT() {
     }
     EventRecord& event = Event();
     ClearEvent(event);
-    // GetMessageA waits only while the queue holds nothing, messages that an
-    // earlier look saw and expired timers included (WaitMessage would wait
-    // for a newer one), and the message that ends the wait comes with it: a
-    // waiting pump makes no more requests of the system than a bare message
-    // loop. The message is handled as WINDOWEVENT handles it. Messages that
-    // other threads send are delivered inside the wait; one that records an
-    // entry posts the wake-up below (WakeWaitingPump).
+    if (recorded == nullptr) recorded = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    // Waits until the queue holds a message, messages that an earlier look
+    // saw and expired timers included (MWMO_INPUTAVAILABLE; WaitMessage would
+    // wait for a newer one), or until an entry is recorded by a message that
+    // another thread sent, which the look delivers. The message is handled
+    // as WINDOWEVENT handles it.
     waiting = true;
-    BOOL taken = GetMessageA(&message, nullptr, 0, 0);
+    bool taken = false;
+    while (!(taken = PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) && EventStackCount() == 0) {
+        MsgWaitForMultipleObjectsEx(recorded != nullptr ? 1 : 0, &recorded, INFINITE, QS_ALLINPUT,
+                                    MWMO_INPUTAVAILABLE);
+    }
     waiting = false;
-    if (taken == 0) {
-        // WM_QUIT: back into the queue for a caller that looks for it; the
-        // next call takes it as WINDOWEVENT would, if nobody else has.
+    if (taken && message.message == WM_QUIT) {
+        // Back into the queue for a caller that looks for it; the next call
+        // takes it as WINDOWEVENT would, if nobody else has.
         PostQuitMessage(static_cast<int>(message.wParam));
         quitPutBack = true;
         return 0;
     }
-    if (taken > 0) Handle(message);
+    if (taken) Handle(message);
     return EventStackCount() > 0 ? TakeEvent(event) : 0;
 }
 

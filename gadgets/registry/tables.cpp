@@ -58,6 +58,9 @@ std::vector<int32_t> GadgetTableKeys() {
 
 int32_t ADDIN9999(int32_t number, HWND handle) {
     if (gadgetTable == nullptr) return 1;
+    // The same pair again changes nothing: freeing the number first would
+    // destroy the very window being registered.
+    if (handle != nullptr && GadgetID(number) == handle) return 1;
     FREEGADGET(number);
     ListAddValue(*gadgetTable, number);
     ListAddValue(*gadgetTable, HandleKey(handle));

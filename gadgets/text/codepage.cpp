@@ -2,7 +2,6 @@
 #include "gadgets/gadgets.h"
 
 #include <cstdlib>
-#include <vector>
 
 namespace gadgets {
 
@@ -22,9 +21,11 @@ std::string UTFTOASCII(const wchar_t* wide) {
     if (wide == nullptr) return std::string();
     int bytes = WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr);
     if (bytes <= 0) return std::string();
-    std::vector<char> buffer(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, buffer.data(), bytes, nullptr, nullptr);
-    return std::string(buffer.data());
+    // Converted straight into the string (its terminator's place takes the
+    // zero), so that a text as large as a page is held once, not twice.
+    std::string narrow(static_cast<size_t>(bytes) - 1, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow.data(), bytes, nullptr, nullptr);
+    return narrow;
 }
 
 }  // namespace gadgets
