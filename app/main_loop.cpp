@@ -13,10 +13,6 @@ namespace app {
 
 namespace {
 
-constexpr int32_t kCloseEvent = 16;
-constexpr int32_t kGadgetEvent = 1025;
-constexpr int32_t kCommandEvent = 1026;
-constexpr int32_t kLeftButtonDown = 513;
 constexpr COLORREF kBlue = 0xFF0000;
 constexpr int32_t kTextColourOnly = 2;
 
@@ -144,15 +140,15 @@ void ClearPlaceholder() {
 int RunMainLoop(HWND mainWindow) {
     for (;;) {
         int32_t code = gadgets::WAITEVENT();
-        if (code == kCloseEvent) break;
+        if (code == gadgets::kCloseRequest) break;
         switch (code) {
-            case kGadgetEvent:
+            case gadgets::kGadgetEvent:
                 if (gadgets::EVENTNUMBER() == kOkButton) SearchRequest();
                 break;
-            case kCommandEvent:
+            case gadgets::kCommandEvent:
                 RunShortcutCommand(gadgets::EVENTNUMBER());
                 break;
-            case kLeftButtonDown:
+            case gadgets::kLeftButtonPressed:
                 ClearPlaceholder();  // wherever the press happened
                 break;
             default:

@@ -115,6 +115,7 @@ public:
 
 EventSink eventSink;
 
+#ifndef HAND_NO_BROWSER
 // atl.dll from the system folder, never from the program's own folder.
 HMODULE LoadSystemAtl() {
     char path[MAX_PATH];
@@ -123,7 +124,9 @@ HMODULE LoadSystemAtl() {
     lstrcpyA(path + length, "\\atl.dll");
     return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
+#endif
 
+#ifndef HAND_NO_BROWSER
 void HostBrowser() {
     using InitProc = BOOL(WINAPI*)();
     using GetControlProc = HRESULT(WINAPI*)(HWND, IUnknown**);
@@ -162,6 +165,7 @@ void HostBrowser() {
     DWORD cookie = 0;
     point->Advise(static_cast<IDispatch*>(&eventSink), &cookie);
 }
+#endif
 
 void WriteBanner() {
     IDispatch* document = nullptr;
@@ -210,13 +214,16 @@ void CALLBACK ResizeTimer(HWND window, UINT, UINT_PTR, DWORD) {
 
 // ---- The form ----------------------------------------------------------------------
 
+#ifndef HAND_NO_FORM
 HWND Control(DWORD exStyle, const char* className, const char* text, DWORD style, int x, int y,
              int width, int height, int id) {
     return CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_VISIBLE, x, y, width,
                            height, mainWindow, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                            nullptr, nullptr);
 }
+#endif
 
+#ifndef HAND_NO_FORM
 void CreateForm() {
     label = Control(0, "static", "Поиск по сайту:", SS_CENTERIMAGE | SS_NOTIFY, 10, 10, 120, 20,
                     kLabelId);
@@ -230,6 +237,7 @@ void CreateForm() {
                          250, 24, kKeywordBoxId);
     Control(0, "Button", "OK", BS_PUSHBUTTON, 640, 10, 30, 23, kOkButtonId);
 }
+#endif
 
 // ---- Searching -----------------------------------------------------------------------
 
@@ -303,6 +311,7 @@ void Command(WORD id) {
 
 // ---- The window ----------------------------------------------------------------------
 
+#ifndef HAND_NO_COLOURS
 // Text and background colours of a control, with the brush that paints its background.
 LRESULT Colours(HDC dc, COLORREF text, COLORREF background, HBRUSH brush) {
     SetTextColor(dc, text);
@@ -310,22 +319,31 @@ LRESULT Colours(HDC dc, COLORREF text, COLORREF background, HBRUSH brush) {
     return reinterpret_cast<LRESULT>(brush);
 }
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+// The answer to a control-colour message; 0 for the messages and controls
+// left to the default.
+LRESULT ControlColours(UINT message, WPARAM wParam, LPARAM lParam) {
     HDC dc = reinterpret_cast<HDC>(wParam);
     HWND control = reinterpret_cast<HWND>(lParam);
     switch (message) {
-#ifndef HAND_NO_COLOURS
         case WM_CTLCOLORSTATIC:
-            if (control == label) return Colours(dc, kBlue, kLabelFace, labelBrush);
-            break;
+            return control == label ? Colours(dc, kBlue, kLabelFace, labelBrush) : 0;
         case WM_CTLCOLOREDIT:
             // The combo box's selection field asks here too, in black on white.
             if (control == keywordBox) return Colours(dc, kBlue, kWhite, whiteBrush);
-            if (control == siteList) return Colours(dc, 0, kWhite, whiteBrush);
-            break;
+            return control == siteList ? Colours(dc, 0, kWhite, whiteBrush) : 0;
         case WM_CTLCOLORLISTBOX:
             return Colours(dc, 0, kWhite, whiteBrush);
+        default:
+            return 0;
+    }
+}
 #endif
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+#ifndef HAND_NO_COLOURS
+    if (LRESULT brush = ControlColours(message, wParam, lParam)) return brush;
+#endif
+    switch (message) {
         case WM_COMMAND:
             if (lParam == 0 || (LOWORD(wParam) == kOkButtonId && HIWORD(wParam) == BN_CLICKED)) {
                 Command(LOWORD(wParam));

@@ -1,7 +1,9 @@
 // The gadget library: windows, gadgets, events, shortcuts and text, as flat functions.
 //
 // This is the C++ face used by the application and the tests. The executable
-// exports the same functions under their decorated stdcall names (exports.cpp).
+// exports the same functions under their decorated stdcall names (exports.cpp);
+// those names, odd as some look (GETGURRENTAL, COOLOOR, DSGC, GGF, ADDIN9999),
+// are a fixed contract with callers, documented in docs/exports.md.
 // Strings are ANSI (the process code page) in std::string; wide strings are UTF-16.
 #pragma once
 
@@ -16,6 +18,45 @@ namespace gadgets {
 
 // The keep value: a coordinate of 999999 leaves that coordinate as it is.
 constexpr int32_t kKeep = 999999;
+
+// The codes that WINDOWEVENT and WAITEVENT return. Most are the number of the
+// window message that caused them; messages not named here come back under
+// their own number too (docs/exports.md has the whole table).
+enum EventCode : int32_t {
+    kNoEvent = 0,
+    kResized = WM_SIZE,                  // 5
+    kActivatedByClick = WM_ACTIVATE,     // 6
+    kRepaint = WM_PAINT,                 // 15
+    kCloseRequest = WM_CLOSE,            // 16
+    kKeyPressed = WM_KEYDOWN,            // 256
+    kKeyReleased = WM_KEYUP,             // 257
+    kTimerExpired = WM_TIMER,            // 275
+    kHorizontalScroll = WM_HSCROLL,      // 276
+    kVerticalScroll = WM_VSCROLL,        // 277
+    kMouseMoved = WM_MOUSEMOVE,          // 512
+    kLeftButtonPressed = WM_LBUTTONDOWN, // 513
+    kMouseWheel = WM_MOUSEWHEEL,         // 522
+    kGadgetEvent = 1025,                 // a gadget's command or notification
+    kCommandEvent = 1026,                // a menu item or a keyboard shortcut
+};
+
+// The kinds that GADGETCLASS gives a window by its class name.
+enum GadgetKind : int32_t {
+    kOtherKind = 0,
+    kListBoxKind = 2,         // "ListBox"
+    kComboBoxKind = 3,        // "ComboBox"
+    kTabKind = 4,             // "SysTabControl32"
+    kScrollBarKind = 5,       // "ScrollBar"
+    kListViewKind = 6,        // "SysListView32"
+    kTrackbarKind = 7,        // "msctls_trackbar32"
+    kProgressKind = 8,        // "msctls_progress32"
+    kDateTimePickerKind = 9,  // "SysDateTimePick32"
+    kMonthCalendarKind = 10,  // "SysMonthCal32"
+    kComboListKind = 13,      // "ComboLBox", a combo box's drop-down list
+    kUpDownKind = 14,         // "msctls_updown32"
+    kToolbarKind = 15,        // "ToolbarWindow32"
+    kLabelKind = 16,          // "Static"
+};
 
 // ---- Registry lists and gadget table -------------------------------------
 int32_t ADDIN9999(int32_t number, HWND handle);

@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
-# Builds the program and runs it on Wine. On the user's X display it runs until
-# the user closes it. With no display it runs under Xvfb, saves a screenshot to
-# build/screenshot.png, closes the window through its close request (Alt+F4)
-# and reports the exit status.
+# Builds the program for the architecture that runs here (nothing else: the
+# tests and benchmarks are the test command's) and runs it on Wine. On the
+# user's X display it runs until the user closes it. With no display it runs
+# under Xvfb, saves a screenshot to build/screenshot.png, closes the window
+# through its close request (Alt+F4) and reports the exit status.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-bash "$ROOT/scripts/build.sh"
+bash "$ROOT/scripts/install-deps.sh"
 source "$ROOT/scripts/session.sh"
 trap stop_session EXIT
 start_session
 
 # The 32-bit product runs where the kernel executes 32-bit code; elsewhere the
-# 64-bit build of the same sources does.
-exe="$ROOT/build/i686/zudizazuz.exe"
+# 64-bit build of the same sources does. Only the program that runs is built.
+arch=i686
 if ! runs_32bit; then
     echo "running the 64-bit build: $PROBE32_REASON, so this kernel cannot execute 32-bit code"
-    exe="$ROOT/build/x64/zudizazuz.exe"
+    arch=x64
 fi
+bash "$ROOT/scripts/build.sh" product "$arch"
+exe="$ROOT/build/$arch/zudizazuz.exe"
 
 # Wine's HTML engine, where one is installed, renders the pages; without one
 # the browser still navigates but the area stays white.

@@ -2,6 +2,7 @@
 // texts and combo box items, colours and their painting, fonts.
 #include "test_support.h"
 
+#include "gadgets/controls/colour_painting.h"
 #include "gadgets/events/event_state.h"
 #include "gadgets/registry/tables.h"
 

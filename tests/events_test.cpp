@@ -3,6 +3,7 @@
 // and the event pump (WINDOWEVENT, WAITEVENT).
 #include "test_support.h"
 
+#include "gadgets/controls/colour_painting.h"
 #include "gadgets/events/event_state.h"
 
 #include <commctrl.h>

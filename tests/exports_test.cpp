@@ -3,6 +3,7 @@
 #include "standin.h"
 #include "test_support.h"
 
+#include "gadgets/controls/colour_painting.h"
 #include "gadgets/events/event_state.h"
 
 #include <commctrl.h>

@@ -1,5 +1,6 @@
 // The program as a person uses it, with the browser stand-in recording what
 // the browser is asked: xdotool clicks and keys under Xvfb.
+#include "app/app.h"
 #include "program_support.h"
 #include "standin.h"
 #include "test_support.h"
@@ -7,12 +8,11 @@
 #include <gtest/gtest.h>
 
 using namespace testing_support;
+using app::kKeywordBox;
+using app::kOkButton;
+using app::kWebGadget;
 
 namespace {
-
-constexpr int kWebGadget = 1;
-constexpr int kKeywordBox = 4;
-constexpr int kOkButton = 5;
 
 const std::string kEngineSearch = "Navigate https://www.google.com/search?client=IE&rls=ru&q=";
 

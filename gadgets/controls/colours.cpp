@@ -1,6 +1,5 @@
 // Gadget colours from the colour table, and the painting that applies them.
 #include "gadgets/controls/colour_painting.h"
-#include "gadgets/events/event_state.h"
 #include "gadgets/gadgets.h"
 #include "gadgets/registry/tables.h"
 
@@ -28,6 +27,9 @@ struct BrushKey {
     HWND window = nullptr;
     UINT message = 0;
 } brushKey;
+
+// Set by ERR_ or by a failed lookup by handle; taken by the next painting.
+int32_t colourSkip = 0;
 
 // Rich edit boxes are told their text colour through this record; only the
 // size, the mask and the colour are ever set.
@@ -141,7 +143,7 @@ int32_t GetGadgetColor(intptr_t numberOrHandle, int32_t type) {
             HWND key = reinterpret_cast<HWND>(numberOrHandle);
             RegistryNode* colour = ColourNode(FindColourEntry(key), colourType - 2);
             if (colour == nullptr) {
-                ERR_(1);
+                SetColourSkip(1);
                 return 0;
             }
             return colour->value;
@@ -244,6 +246,14 @@ intptr_t WindowColor(HWND window, uint32_t colour) {
     return previous;
 }
 
+void SetColourSkip(int32_t flag) { colourSkip = flag; }
+
+bool TakeColourSkip() {
+    bool skip = colourSkip != 0;
+    colourSkip = 0;
+    return skip;
+}
+
 int32_t COOLOOR(uint32_t background, uint32_t textColour) {
     dropDownBackground = background;
     dropDownText = textColour;
@@ -252,14 +262,14 @@ int32_t COOLOOR(uint32_t background, uint32_t textColour) {
 
 HBRUSH PaintControlColour(HWND window, UINT message, HDC dc, HWND control) {
     int32_t kind = GADGETCLASS(control);
-    if (kind == 13) {  // a combo box's drop-down list
+    if (kind == kComboListKind) {
         SetBkColor(dc, dropDownBackground);
         SetTextColor(dc, dropDownText);
         return sharedBrush;
     }
     intptr_t controlKey = reinterpret_cast<intptr_t>(control);
     COLORREF text = static_cast<COLORREF>(GetGadgetColor(controlKey, 4));
-    COLORREF background = kind == 5 && text == 0
+    COLORREF background = kind == kScrollBarKind && text == 0
                               ? kScrollBarFace
                               : static_cast<COLORREF>(GetGadgetColor(controlKey, 3));
     if (TakeColourSkip()) return sharedBrush;  // no entry, or the caller asked to skip one

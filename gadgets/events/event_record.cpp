@@ -1,4 +1,5 @@
 // The event record, its accessors, and the event stack.
+#include "gadgets/controls/colour_painting.h"
 #include "gadgets/events/event_state.h"
 #include "gadgets/gadgets.h"
 
@@ -13,7 +14,6 @@ StackEntry stack[kEventStackSize + 1];
 int stackCount = 0;
 
 int32_t pageStep = 10;
-int32_t colourSkip = 0;
 
 // Reads a one-shot field and puts it back to its resting value.
 int32_t TakeOnce(int32_t& field, int32_t resting) {
@@ -43,12 +43,6 @@ int EventStackCount() { return stackCount; }
 
 int32_t PageStep() { return pageStep; }
 
-bool TakeColourSkip() {
-    bool skip = colourSkip != 0;
-    colourSkip = 0;
-    return skip;
-}
-
 int32_t EVENTNUMBER() { return record.number; }
 int32_t EVENTNUMBERTOOLBAR() { return record.toolbarNumber; }
 int32_t EVENTNUMBERLISTVIEW() { return TakeOnce(record.listViewNumber, 0); }
@@ -68,7 +62,7 @@ int32_t GETITEMTREEVIEW() { return record.treeViewItem; }
 int32_t EVENTNUMBERTREEVIEW() { return TakeOnce(record.treeViewNumber, 0); }
 
 int32_t ERR_(int32_t flag) {
-    colourSkip = flag;
+    SetColourSkip(flag);
     return 1;
 }
 

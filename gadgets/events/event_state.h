@@ -1,5 +1,5 @@
 // The event record, the event stack and the settings beside them, as the
-// window procedure, the pump and the colour painting see them.
+// window procedure and the pump see them.
 #pragma once
 
 #include "gadgets/gadgets.h"
@@ -10,8 +10,21 @@
 
 namespace gadgets {
 
-// The one process-wide description of the last event. Accessors read it;
-// the window procedure and the pump write it.
+// The one process-wide description of the last event. The accessors read
+// it; two writers fill it, each its own fields:
+// - the window procedure, while a message is being delivered: sizeX and
+//   sizeY (every WM_SIZE), the list view and tree view fields (from the
+//   notifications it reads), and `window` for a scroll bar request;
+// - the pump, when it hands out an event: code, number, window, mouseX and
+//   mouseY (cleared at every call, then decoded), key, wParam, lParam and
+//   toolbarNumber.
+// Two hand-offs run from the procedure to the pump. The notification flag:
+// set by the procedure on a column click, a tree view or a tab selection
+// change; while it is set the pump reports no child click, and it clears it
+// when it decodes a WM_NOTIFY entry. The window property "WM_NOTIFY_Event":
+// set to 1 by the procedure before it sends its window the WM_COMMAND made
+// from a notification; the pump reports that WM_COMMAND as a gadget event
+// and sets the property back to 0.
 struct EventRecord {
     int32_t code = 0;
     int32_t number = 0;
@@ -64,7 +77,5 @@ MessageHook ActiveMessageHook();
 // Hands a window's accelerator table to the pump's translation list
 // (a table of 0 stops translating for that window).
 void SETWINDOWACCELERATOR(HACCEL table, HWND window);
-// The colour skip flag: returns it and clears it.
-bool TakeColourSkip();
 
 }  // namespace gadgets

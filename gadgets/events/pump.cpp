@@ -68,19 +68,19 @@ int32_t DecodeCommand(EventRecord& event, const StackEntry& entry) {
     if (sender == nullptr) {  // a menu item or a shortcut
         event.number = LOWORD(entry.wParam);
         event.window = entry.window;
-        return 1026;
+        return kCommandEvent;
     }
     event.window = sender;
     // The class is known in-process; focus and properties cost a wine server
     // round trip each, so they are asked only when the class does not decide.
     int32_t kind = GADGETCLASS(sender);
-    bool reports = kind == 16 || kind == 15 || GetFocus() == sender ||
+    bool reports = kind == kLabelKind || kind == kToolbarKind || GetFocus() == sender ||
                    Property(entry.window, "WM_NOTIFY_Event") == 1;
-    if (!reports) return 0;
+    if (!reports) return kNoEvent;
     event.number = LOWORD(entry.wParam);
     event.toolbarNumber = event.number;
     SetPropA(entry.window, "WM_NOTIFY_Event", nullptr);
-    return 1025;
+    return kGadgetEvent;
 }
 
 int32_t DecodeNotification(EventRecord& event, const StackEntry& entry) {
@@ -88,27 +88,28 @@ int32_t DecodeNotification(EventRecord& event, const StackEntry& entry) {
     event.toolbarNumber = -1;
     HWND gadget = GadgetID(LOWORD(entry.wParam));
     int32_t kind = GADGETCLASS(gadget);
-    bool reports = kind == 9 || kind == 10 || kind == 16 || kind == 7;
+    bool reports = kind == kDateTimePickerKind || kind == kMonthCalendarKind ||
+                   kind == kLabelKind || kind == kTrackbarKind;
     // A gadget whose companion window is an up-down control reports as well.
     HWND companion = static_cast<HWND>(GetPropA(gadget, "addparam60000"));
-    if (GADGETCLASS(companion) == 14) reports = true;
-    if (!reports) return 0;
+    if (GADGETCLASS(companion) == kUpDownKind) reports = true;
+    if (!reports) return kNoEvent;
     event.window = reinterpret_cast<HWND>(entry.lParam);
     event.number = LOWORD(entry.wParam);
-    return 1025;
+    return kGadgetEvent;
 }
 
 int32_t DecodeChildClick(EventRecord& event, const StackEntry& entry) {
     UINT button = LOWORD(entry.wParam);
-    if (event.notificationFlag != 0) return 0;
-    if (button != WM_LBUTTONDOWN && button != WM_RBUTTONDOWN && button != WM_MBUTTONDOWN) return 0;
+    if (event.notificationFlag != 0) return kNoEvent;
+    if (button != WM_LBUTTONDOWN && button != WM_RBUTTONDOWN && button != WM_MBUTTONDOWN) return kNoEvent;
     if (Property(entry.window, "eventmousebutton") == 1) {
         SetPropA(entry.window, "eventmousebutton", nullptr);  // swallows exactly one click
-        return 0;
+        return kNoEvent;
     }
     event.mouseX = LOWORD(entry.lParam);
     event.mouseY = HIWORD(entry.lParam);
-    return Property(entry.window, "panelevent") != 1 ? static_cast<int32_t>(button) : 0;
+    return Property(entry.window, "panelevent") != 1 ? static_cast<int32_t>(button) : kNoEvent;
 }
 
 int32_t Decode(EventRecord& event, const StackEntry& entry) {
@@ -122,11 +123,11 @@ int32_t Decode(EventRecord& event, const StackEntry& entry) {
         case WM_KEYDOWN:
             event.window = entry.window;
             event.key = LOWORD(entry.wParam);
-            return WM_KEYDOWN;
+            return kKeyPressed;
         case WM_KEYUP:
             event.window = entry.window;
             event.number = LOWORD(entry.wParam);
-            return WM_KEYUP;
+            return kKeyReleased;
         case WM_MOUSEMOVE:
         case WM_MOUSEWHEEL:
             DecodeMouse(event, entry);
@@ -134,7 +135,7 @@ int32_t Decode(EventRecord& event, const StackEntry& entry) {
         case WM_LBUTTONDOWN:
         case WM_RBUTTONDOWN:
         case WM_MBUTTONDOWN:
-            if (Property(entry.window, "panelevent") == 1) return 0;
+            if (Property(entry.window, "panelevent") == 1) return kNoEvent;
             DecodeMouse(event, entry);
             // lParam -1 marks a press passed on through message 1029.
             event.number = entry.lParam == -1 ? static_cast<int32_t>(entry.wParam) : 0;
@@ -142,7 +143,7 @@ int32_t Decode(EventRecord& event, const StackEntry& entry) {
         case WM_LBUTTONUP:
         case WM_RBUTTONUP:
         case WM_MBUTTONUP:
-            if (Property(entry.window, "panelevent") == 1) return 0;
+            if (Property(entry.window, "panelevent") == 1) return kNoEvent;
             DecodeMouse(event, entry);
             return static_cast<int32_t>(entry.message);
         case WM_HSCROLL:
@@ -153,11 +154,11 @@ int32_t Decode(EventRecord& event, const StackEntry& entry) {
         case WM_TIMER:
             event.window = entry.window;
             event.number = static_cast<int32_t>(entry.wParam);
-            return WM_TIMER;
+            return kTimerExpired;
         case WM_ACTIVATE:
-            if (LOWORD(entry.wParam) != WA_CLICKACTIVE) return 0;
+            if (LOWORD(entry.wParam) != WA_CLICKACTIVE) return kNoEvent;
             event.window = entry.window;
-            return WM_ACTIVATE;
+            return kActivatedByClick;
         case WM_NOTIFY:
             return DecodeNotification(event, entry);
         case WM_PARENTNOTIFY:
@@ -165,7 +166,7 @@ int32_t Decode(EventRecord& event, const StackEntry& entry) {
         case WM_VKEYTOITEM:
             event.key = LOWORD(entry.wParam);
             event.number = ID_In_Number(reinterpret_cast<HWND>(entry.lParam));
-            return 1025;
+            return kGadgetEvent;
         default:  // WM_PAINT and the messages reported under their own number
             return static_cast<int32_t>(entry.message);
     }
@@ -190,8 +191,6 @@ void Dispatch(MSG& taken) {
     TranslateMessage(&taken);
     DispatchMessageA(&taken);
 }
-
-constexpr int32_t kComboBoxKind = 3;
 
 // Whether the window is a combo box, or the edit field of one, whose list is open.
 bool IsOpenComboList(HWND window) {

@@ -176,7 +176,7 @@ void HandleNotification(HWND window, LPARAM lParam) {
             break;
         case NM_DBLCLK:
             SendMessageA(window, WM_LBUTTONDBLCLK, 0, 0);
-            if (GADGETCLASS(GadgetID(identifier)) == 6) event.listViewNumber = identifier;
+            if (GADGETCLASS(GadgetID(identifier)) == kListViewKind) event.listViewNumber = identifier;
             break;
         case TCN_SELCHANGE:
             if (SenderIs(*header, WC_TABCONTROLA)) {

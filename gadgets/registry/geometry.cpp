@@ -24,16 +24,18 @@ POINT GadgetCorner(int32_t number) {
 
 struct KindByName {
     const char* className;
-    int32_t kind;
+    GadgetKind kind;
 };
 
 // Compared in this order, exactly and case-sensitively; the first match decides.
 constexpr KindByName kKinds[] = {
-    {"ComboBox", 3},           {"ComboLBox", 13},          {"ListBox", 2},
-    {"SysTabControl32", 4},    {"msctls_trackbar32", 7},   {"ScrollBar", 5},
-    {"msctls_progress32", 8},  {"SysDateTimePick32", 9},   {"SysMonthCal32", 10},
-    {"msctls_updown32", 14},   {"ToolbarWindow32", 15},    {"Static", 16},
-    {"SysListView32", 6},
+    {"ComboBox", kComboBoxKind},         {"ComboLBox", kComboListKind},
+    {"ListBox", kListBoxKind},           {"SysTabControl32", kTabKind},
+    {"msctls_trackbar32", kTrackbarKind}, {"ScrollBar", kScrollBarKind},
+    {"msctls_progress32", kProgressKind}, {"SysDateTimePick32", kDateTimePickerKind},
+    {"SysMonthCal32", kMonthCalendarKind}, {"msctls_updown32", kUpDownKind},
+    {"ToolbarWindow32", kToolbarKind},   {"Static", kLabelKind},
+    {"SysListView32", kListViewKind},
 };
 
 }  // namespace
@@ -83,7 +85,7 @@ int32_t GADGETCLASS(HWND window) {
     for (const KindByName& entry : kKinds) {
         if (name == entry.className) return entry.kind;
     }
-    return 0;
+    return kOtherKind;
 }
 
 }  // namespace gadgets
