@@ -16,6 +16,9 @@ namespace {
 constexpr COLORREF kBlue = 0xFF0000;
 constexpr int32_t kTextColourOnly = 2;
 
+// The shortcuts' command identifiers.
+enum Command : int32_t { kSearch = 1001, kRefresh = 1002, kBack = 1003, kForward = 1004 };
+
 struct Shortcut {
     int32_t flags;
     int32_t key;
@@ -24,10 +27,10 @@ struct Shortcut {
 
 // Enter searches, F5 reloads, Alt+Left and Alt+Right go back and forward.
 constexpr Shortcut kShortcuts[] = {
-    {FVIRTKEY, VK_RETURN, 1001},
-    {FVIRTKEY, VK_F5, 1002},
-    {FALT, VK_LEFT, 1003},
-    {FALT, VK_RIGHT, 1004},
+    {FVIRTKEY, VK_RETURN, kSearch},
+    {FVIRTKEY, VK_F5, kRefresh},
+    {FALT, VK_LEFT, kBack},
+    {FALT, VK_RIGHT, kForward},
 };
 
 // The sink lives as long as the program; the browser keeps a pointer to it.
@@ -35,10 +38,10 @@ EventSink eventSink;
 
 void RunShortcutCommand(int32_t command) {
     switch (command) {
-        case 1001: SearchRequest(); break;
-        case 1002: gadgets::WEBGADGETREFRESH(Browser()); break;
-        case 1003: gadgets::WEBGADGETGOBACK(Browser()); break;
-        case 1004: gadgets::WEBGADGETGOFORWARD(Browser()); break;
+        case kSearch: SearchRequest(); break;
+        case kRefresh: gadgets::WEBGADGETREFRESH(Browser()); break;
+        case kBack: gadgets::WEBGADGETGOBACK(Browser()); break;
+        case kForward: gadgets::WEBGADGETGOFORWARD(Browser()); break;
         default: break;
     }
 }
