@@ -140,21 +140,6 @@ struct ExpectedActions {
     }
 };
 
-HWND FocusOf(const RunningProgram& program) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(program.process.dwThreadId, &info);
-    return info.hwndFocus;
-}
-
-std::string Describe(HWND window, const RunningProgram& program) {
-    if (window == nullptr) return "nothing";
-    if (window == program.window) return "the main window";
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return std::string(name) + " " + std::to_string(GetDlgCtrlID(window));
-}
-
 int Selection(const RunningProgram& program) {
     return static_cast<int>(Ask(program.Gadget(app::kSiteList), CB_GETCURSEL));
 }

@@ -29,21 +29,6 @@ constexpr wchar_t kEmulationKey[] =
     L"Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_BROWSER_EMULATION";
 constexpr wchar_t kProgramFile[] = L"zudizazuz.exe";
 
-HWND FocusOf(const RunningProgram& program) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    GetGUIThreadInfo(program.process.dwThreadId, &info);
-    return info.hwndFocus;
-}
-
-std::string Describe(HWND window, const RunningProgram& program) {
-    if (window == nullptr) return "nothing";
-    if (window == program.window) return "the main window";
-    char name[64] = {};
-    GetClassNameA(window, name, sizeof name);
-    return std::string(name) + " " + std::to_string(GetDlgCtrlID(window));
-}
-
 // Waits until the focus is in `expected`; a failure says where it is.
 ::testing::AssertionResult FocusIsIn(const RunningProgram& program, HWND expected) {
     if (WaitUntil([&] { return FocusOf(program) == expected; }, 5000)) {

@@ -186,12 +186,38 @@ bool SteerStandIn(const RunningProgram& program, const std::wstring& command) {
            answer == 1;
 }
 
-size_t WorkingSetBytes(const RunningProgram& program) {
+namespace {
+
+PROCESS_MEMORY_COUNTERS MemoryCounters(const RunningProgram& program) {
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(program.process.hProcess, &counters, sizeof counters)) return 0;
-    return counters.WorkingSetSize;
+    if (!GetProcessMemoryInfo(program.process.hProcess, &counters, sizeof counters)) counters = {};
+    return counters;
 }
+
+}  // namespace
+
+size_t WorkingSetBytes(const RunningProgram& program) { return MemoryCounters(program).WorkingSetSize; }
+
+size_t PeakWorkingSetBytes(const RunningProgram& program) {
+    return MemoryCounters(program).PeakWorkingSetSize;
+}
+
+HWND FocusOf(const RunningProgram& program) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(program.process.dwThreadId, &info);
+    return info.hwndFocus;
+}
+
+std::string Describe(HWND window, const RunningProgram& program) {
+    if (window == nullptr) return "nothing";
+    if (window == program.window) return "the main window";
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return std::string(name) + " " + std::to_string(GetDlgCtrlID(window));
+}
+
 
 int CloseAndWait(RunningProgram& program) {
     PostMessageA(program.window, WM_CLOSE, 0, 0);

@@ -85,8 +85,14 @@ int FireNewWindow3In(const RunningProgram& program, const std::wstring& url);
 bool SteerStandIn(const RunningProgram& program, const std::wstring& command);
 
 // The program's working set in bytes (GetProcessMemoryInfo; Wine reads it
-// from the Unix process's VmRSS), 0 when it cannot be read.
+// from the Unix process's VmRSS), and its peak so far; 0 when it cannot be read.
 size_t WorkingSetBytes(const RunningProgram& program);
+size_t PeakWorkingSetBytes(const RunningProgram& program);
+
+// The window that has the keyboard focus in the program, and a window
+// described for a failure message ("the main window", "Edit 4", "nothing").
+HWND FocusOf(const RunningProgram& program);
+std::string Describe(HWND window, const RunningProgram& program);
 
 // ---- Driving the program from outside --------------------------------------
 

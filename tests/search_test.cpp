@@ -8,7 +8,6 @@
 #include "standin.h"
 #include "test_support.h"
 
-#include <psapi.h>
 
 #include <exdisp.h>
 #include <exdispid.h>
@@ -406,17 +405,6 @@ TEST(EventSinkInterfaces, QueryInterfaceWithoutAnOutPointerIsRefused) {
     }
 }
 
-namespace {
-
-size_t PeakWorkingSet(const RunningProgram& program) {
-    PROCESS_MEMORY_COUNTERS counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(program.process.hProcess, &counters, sizeof counters)) return 0;
-    return counters.PeakWorkingSetSize;
-}
-
-}  // namespace
-
 // Another program fills the keyword box with a million letters: one search
 // takes only what fits into the address, and the program's peak memory does
 // not grow by a multiple of the text (one string a letter did: 24 MiB).
@@ -433,7 +421,7 @@ TEST(SearchRequestHugeKeywordsStandIn, AMillionLettersAreCutWithoutMultiplyingMe
         ASSERT_TRUE(Ask(program.Gadget(app::kKeywordBox), WM_SETTEXT, 0,
                         reinterpret_cast<LPARAM>(keywords.c_str())));
         ASSERT_EQ(Ask(program.Gadget(app::kKeywordBox), WM_GETTEXTLENGTH), static_cast<LRESULT>(kLetters));
-        size_t before = PeakWorkingSet(program);
+        size_t before = PeakWorkingSetBytes(program);
         ASSERT_NE(before, 0u) << "the peak working set cannot be read";
         size_t searches = program.Lines().size();
         PostMessageA(program.window, WM_COMMAND, 1001, 0);  // Enter's command
@@ -449,7 +437,7 @@ TEST(SearchRequestHugeKeywordsStandIn, AMillionLettersAreCutWithoutMultiplyingMe
         std::wstring letters = index == app::kForumSearchIndex ? keywords.substr(1) : keywords;
         expected += letters.substr(0, 255 - expected.size() - restriction.size()) + restriction;
         EXPECT_EQ(navigation, "Navigate " + Utf8(expected));
-        size_t after = PeakWorkingSet(program);
+        size_t after = PeakWorkingSetBytes(program);
         std::printf("peak working set before the search %.2f MiB, after %.2f MiB\n",
                     before / 1048576.0, after / 1048576.0);
         EXPECT_LT(after - before, size_t{8} << 20) << "the search raised the peak working set by "

@@ -550,6 +550,17 @@ TEST(SoakRepaint, ColouredRepaintsKeepWorkingSetAndGdiFlat) {
     DestroyWindow(window);
 }
 
+namespace {
+
+// Whether the value WindowColor handed back is a live brush of that colour.
+bool IsLiveBrushOf(HBRUSH brush, COLORREF colour) {
+    LOGBRUSH description{};
+    return GetObjectType(brush) == OBJ_BRUSH &&
+           GetObjectA(brush, sizeof description, &description) == sizeof description &&
+           description.lbColor == colour;
+}
+
+}  // namespace
 
 // 100,000 switches of a window's class background between two colours hold
 // two brushes: with the table filled to a room of kGdiRoom objects, a brush
@@ -571,11 +582,7 @@ TEST(SoakWindowColour, HundredThousandSwitchesBetweenTwoColoursHoldTwoBrushes) {
     for (int done = 1; done <= kSwitches; ++done) {
         COLORREF colour = kColours[(done + 1) % 2];  // the class holds kColours[1] before
         auto brush = reinterpret_cast<HBRUSH>(WindowColor(window, colour));
-        LOGBRUSH description{};
-        bool live = GetObjectType(brush) == OBJ_BRUSH &&
-                    GetObjectA(brush, sizeof description, &description) == sizeof description &&
-                    description.lbColor == kColours[done % 2];
-        previous.Check(live, "switch " + std::to_string(done) + ": the previous value " +
+        previous.Check(IsLiveBrushOf(brush, kColours[done % 2]), "switch " + std::to_string(done) + ": the previous value " +
                                  std::to_string(reinterpret_cast<uintptr_t>(brush)) +
                                  " is no live brush of the other colour");
     }
@@ -608,11 +615,7 @@ TEST(SoakWindowColour, ThirtyThousandDistinctColoursHoldTwoBrushes) {
     FirstFailure previous;
     for (COLORREF colour = 3; colour < 3 + kColours; ++colour) {
         auto brush = reinterpret_cast<HBRUSH>(WindowColor(window, colour));
-        LOGBRUSH description{};
-        bool live = GetObjectType(brush) == OBJ_BRUSH &&
-                    GetObjectA(brush, sizeof description, &description) == sizeof description &&
-                    description.lbColor == colour - 1;
-        previous.Check(live, "colour " + std::to_string(colour) + ": the previous value " +
+        previous.Check(IsLiveBrushOf(brush, colour - 1), "colour " + std::to_string(colour) + ": the previous value " +
                                  std::to_string(reinterpret_cast<uintptr_t>(brush)) +
                                  " is no live brush of the colour before");
     }

@@ -221,14 +221,14 @@ HWND TabOrderWindow(HWND focus, HWND root) {
 // WS_TABSTOP, as in a dialog, in the library's top-level windows. A control
 // that wants the tab key for itself (a multi-line edit box) keeps it; where
 // no gadget is a tab stop the key goes on as before. The key is taken whole:
-// no tab character reaches the control that had the focus.
-bool MoveFocusOnTab(const MSG& taken) {
+// no tab character reaches the control that had the focus. `inBrowser`: the
+// key is for a window inside a web gadget, whose control had it first.
+bool MoveFocusOnTab(const MSG& taken, bool inBrowser) {
     if (!IsKeyDown(taken, VK_TAB) || GetKeyState(VK_CONTROL) < 0) return false;
     HWND root = RootOf(taken.hwnd);
     if (!IsLibraryWindow(root)) return false;
     HWND from = taken.hwnd == root ? nullptr : TabOrderWindow(taken.hwnd, root);
-    // A web gadget's control had the key first and let it go.
-    if (from == taken.hwnd && BrowserHolding(taken.hwnd) == nullptr) {
+    if (from == taken.hwnd && !inBrowser) {
         LRESULT wants = SendMessageA(taken.hwnd, WM_GETDLGCODE, taken.wParam,
                                      reinterpret_cast<LPARAM>(&taken));
         if (wants & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) return false;
@@ -245,12 +245,15 @@ bool MoveFocusOnTab(const MSG& taken) {
 // it is Enter in a page field, then to the shortcuts, the tab order, and
 // dispatch.
 void Deliver(MSG& taken) {
-    if (IsKeyMessage(taken.message)) {
-        if (OfferKeyToBrowser(taken)) return;  // the control took it
+    bool key = IsKeyMessage(taken.message);
+    // Asked once for the key: the control, Enter's page field and Tab need it.
+    IWebBrowser2* browser = key ? BrowserHolding(taken.hwnd) : nullptr;
+    if (key) {
+        if (OfferKeyToBrowser(browser, taken)) return;  // the control took it
         if (IsKeyDown(taken, VK_RETURN)) {
             // Enter typed into a field of the page is the page's: the text
             // typed there would be lost to a search.
-            if (PageFieldHasFocus(taken.hwnd)) return Dispatch(taken);
+            if (PageFieldHasFocus(browser)) return Dispatch(taken);
             // An open list closes with the highlighted item first, so that
             // Enter's shortcut acts on the item chosen, once.
             if (IsOpenComboList(taken.hwnd)) {
@@ -261,7 +264,7 @@ void Deliver(MSG& taken) {
         }
     }
     if (translationActive && TranslateShortcut(taken)) return;
-    if (MoveFocusOnTab(taken)) return;
+    if (MoveFocusOnTab(taken, browser != nullptr)) return;
     Dispatch(taken);
 }
 

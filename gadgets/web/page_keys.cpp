@@ -64,8 +64,7 @@ bool TakesTypedText(IHTMLElement* element) {
 
 }  // namespace
 
-bool OfferKeyToBrowser(MSG& message) {
-    IWebBrowser2* browser = BrowserHolding(message.hwnd);
+bool OfferKeyToBrowser(IWebBrowser2* browser, MSG& message) {
     IOleInPlaceActiveObject* active = nullptr;
     if (browser == nullptr ||
         FAILED(browser->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&active))) ||
@@ -77,8 +76,7 @@ bool OfferKeyToBrowser(MSG& message) {
     return taken;
 }
 
-bool PageFieldHasFocus(HWND window) {
-    IWebBrowser2* browser = BrowserHolding(window);
+bool PageFieldHasFocus(IWebBrowser2* browser) {
     IDispatch* document = nullptr;
     IHTMLDocument2* html = nullptr;
     IHTMLElement* active = nullptr;

@@ -14,13 +14,14 @@ namespace gadgets {
 IWebBrowser2* BrowserHolding(HWND window);
 
 // Offers a key message bound for a window inside a web gadget to that
-// browser's IOleInPlaceActiveObject::TranslateAccelerator. True when the
-// control took the key (S_OK): the key is then done.
-bool OfferKeyToBrowser(MSG& message);
+// gadget's browser (from BrowserHolding; null: nothing is offered) through
+// IOleInPlaceActiveObject::TranslateAccelerator. True when the control took
+// the key (S_OK): the key is then done.
+bool OfferKeyToBrowser(IWebBrowser2* browser, MSG& message);
 
-// Whether `window` lies inside a web gadget whose page has the focus on an
-// element a person types into: a text-like INPUT, a TEXTAREA, a SELECT, or
-// a content-editable element.
-bool PageFieldHasFocus(HWND window);
+// Whether the browser's page (null: no browser) has the focus on an element
+// a person types into: a text-like INPUT, a TEXTAREA, a SELECT, or a
+// content-editable element.
+bool PageFieldHasFocus(IWebBrowser2* browser);
 
 }  // namespace gadgets
