@@ -31,7 +31,8 @@ IWebBrowser2* Browser();
 void SetBrowser(IWebBrowser2* browser);
 
 // Runs every 10 ms: when the main window's outer size changed since the last
-// resize, gives the web gadget that size less 35 by 100, keeping its position.
+// resize, gives the web gadget that size less 35 by 100 (at 96 DPI, scaled to
+// the display's), keeping its position.
 void CALLBACK ResizeTimer(HWND, UINT, UINT_PTR, DWORD);
 
 // Asks, for the current user and this program's file name, that pages be
@@ -42,10 +43,12 @@ void AskForTheCurrentEngine();
 // Asks the browser to show no dialog boxes: no script errors, and none of its
 // other dialogs either (see the README).
 void SilenceScriptErrors(IWebBrowser2* browser);
-// The main window cannot be made smaller than the form; its maximum stays the system's.
+// The main window cannot be made smaller than the form at the display's
+// scale; its maximum stays the system's.
 void KeepTheFormWhole(HWND window);
 
-// Start-up: the main window, its shortcuts and timers, and the search form.
+// Start-up: the main window, its shortcuts and timers, and the search form,
+// laid out for the system DPI, with the keyboard focus in the keyword box.
 HWND StartUp();
 // The label, the site list, the keyword box and the OK button.
 void CreateSearchForm();

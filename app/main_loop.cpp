@@ -1,6 +1,7 @@
 // Start-up of the main window and the main loop.
 #include "app/app.h"
 #include "app/event_sink.h"
+#include "app/layout.h"
 #include "app/search.h"
 #include "app/sites.h"
 #include "gadgets/gadgets.h"
@@ -68,6 +69,39 @@ void FitSiteListToTheLongestSite() {
     SendMessageA(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
 }
 
+// The main window at the display's scale, centred, and no larger than the
+// work area: a window at 200 % on a small screen would otherwise reach past
+// its edges, the caption or the browser's bottom out of reach.
+HWND OpenMainWindow() {
+    POINT at{Scaled(kWindowLayout.x), Scaled(kWindowLayout.y)};
+    RECT work = WorkAreaAt(at);
+    SIZE size = FittedWindowSize(SIZE{Scaled(kWindowLayout.width), Scaled(kWindowLayout.height)},
+                                 SizeOf(work));
+    HWND window = gadgets::OpenWindow("Zudizazuz", at.x, at.y, size.cx, size.cy, kWindowStyle,
+                                      kWindowExStyle);
+    gadgets::CENTERWINDOW(window);
+    RECT placed{};
+    GetWindowRect(window, &placed);
+    POINT inside = KeptInside(placed, work);
+    if (inside.x != placed.left || inside.y != placed.top) {
+        SetWindowPos(window, nullptr, inside.x, inside.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
+    return window;
+}
+
+// The keyword box ready for typing, as a dialog readies the edit box it
+// focuses first: its text selected, so that the first letters replace the
+// placeholder; and named as the gadget whose focus the window gives back
+// when it is activated.
+void FocusTheKeywordBox(HWND window) {
+    HWND box = gadgets::GadgetID(kKeywordBox);
+    if (box == nullptr) return;
+    SetFocus(box);
+    SendMessageA(box, EM_SETSEL, 0, -1);
+    SetPropA(window, "FOCUSGADGET", box);
+}
+
 }  // namespace
 
 HWND StartUp() {
@@ -75,13 +109,14 @@ HWND StartUp() {
     INITCOMMONCONTROLSEX classes{sizeof classes, ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&classes);
 
-    HWND window = gadgets::OpenWindow("Zudizazuz", 10, 10, 735, 600, 0x10CF0000, 0);
-    gadgets::CENTERWINDOW(window);
+    HWND window = OpenMainWindow();
     SetMainWindow(window);
 
     AskForTheCurrentEngine();
-    SetBrowser(gadgets::WEBGADGET(kWebGadget, 10, 50, 700, 500, "about:blank",
-                                  WS_VSCROLL | WS_HSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE));
+    SetBrowser(gadgets::WEBGADGET(kWebGadget, Scaled(kBrowserLayout.x), Scaled(kBrowserLayout.y),
+                                  Scaled(kBrowserLayout.width), Scaled(kBrowserLayout.height),
+                                  "about:blank", WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
+                                  WS_EX_CLIENTEDGE));
     SilenceScriptErrors(Browser());
     ConnectEventSink(Browser(), eventSink);
 
@@ -97,20 +132,19 @@ HWND StartUp() {
     SetWindowPos(gadgets::GadgetID(kWebGadget), HWND_BOTTOM, 0, 0, 0, 0,
                  SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     KeepTheFormWhole(window);
+    FocusTheKeywordBox(window);
     return window;
 }
 
 void KeepTheFormWhole(HWND window) {
-    // The form's right edge (OK at 640 + 30) and the browser area's top,
-    // with the layout's margin of 10, as a client area; the frame around it.
-    RECT outer{0, 0, 670 + 10, 50};
-    AdjustWindowRectEx(&outer, static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)), FALSE,
-                       static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+    SIZE minimum = FormMinimumOuterSize(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
+                                        static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)),
+                                        SizeOf(WorkAreaOf(window)));
     auto set = [window](const char* name, LONG value) {
         SetPropA(window, name, reinterpret_cast<HANDLE>(static_cast<intptr_t>(value)));
     };
-    set("MINIMALWIDTH", outer.right - outer.left);
-    set("MINIMALHEIGHT", outer.bottom - outer.top);
+    set("MINIMALWIDTH", minimum.cx);
+    set("MINIMALHEIGHT", minimum.cy);
     set("MAXIMALWIDTH", GetSystemMetrics(SM_CXMAXTRACK));
     set("MAXIMALHEIGHT", GetSystemMetrics(SM_CYMAXTRACK));
     set("MINMAXFLAG", 1);
@@ -118,20 +152,30 @@ void KeepTheFormWhole(HWND window) {
 
 void CreateSearchForm() {
     using namespace gadgets;
-    TEXTGADGET(kSiteLabel, 10, 10, 120, 20, "Поиск по сайту:", SS_CENTERIMAGE);
+    auto at = [](const LayoutRect& layout) {
+        return LayoutRect{Scaled(layout.x), Scaled(layout.y), Scaled(layout.width),
+                          Scaled(layout.height)};
+    };
+    LayoutRect label = at(kLabelLayout);
+    TEXTGADGET(kSiteLabel, label.x, label.y, label.width, label.height, "Поиск по сайту:",
+               SS_CENTERIMAGE);
     SetGadgetColor(kSiteLabel, 0, kBlue, kTextColourOnly);
 
     // The three gadgets that take the keyboard focus are tab stops.
-    ComboBoxGadget(kSiteList, 125, 10, 230, 120, CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
+    LayoutRect list = at(kSiteListLayout);
+    ComboBoxGadget(kSiteList, list.x, list.y, list.width, list.height,
+                   CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
     for (const char* site : kSites) AddComboBoxItem(kSiteList, site, -1);
     SetItemComboBox(kSiteList, 0);
     FitSiteListToTheLongestSite();
 
-    STRINGGADGET(kKeywordBox, 380, 10, 250, 24, kPlaceholder,
+    LayoutRect box = at(kKeywordBoxLayout);
+    STRINGGADGET(kKeywordBox, box.x, box.y, box.width, box.height, kPlaceholder,
                  ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
     SetGadgetColor(kKeywordBox, 0, kBlue, kTextColourOnly);
 
-    BUTTONGADGET(kOkButton, 640, 10, 30, 23, "OK", BS_PUSHBUTTON | WS_TABSTOP);
+    LayoutRect ok = at(kOkButtonLayout);
+    BUTTONGADGET(kOkButton, ok.x, ok.y, ok.width, ok.height, "OK", BS_PUSHBUTTON | WS_TABSTOP);
 }
 
 void ClearPlaceholder() {

@@ -1,5 +1,6 @@
 // The web gadget follows the main window's size.
 #include "app/app.h"
+#include "app/layout.h"
 #include "gadgets/gadgets.h"
 
 namespace app {
@@ -18,9 +19,11 @@ void CALLBACK ResizeTimer(HWND, UINT, UINT_PTR, DWORD) {
     int32_t width = outer.right - outer.left;
     int32_t height = outer.bottom - outer.top;
     if (width == lastWidth && height == lastHeight) return;
-    // The margins come from the outer size, frame included; a minimised window
-    // gives a negative height, which is passed on and mended at the restore.
-    gadgets::RESIZEGADGET(kWebGadget, gadgets::kKeep, gadgets::kKeep, width - 35, height - 100);
+    // The margins come from the outer size, frame included, at the display's
+    // scale; a minimised window gives a negative height, which is passed on
+    // and mended at the restore.
+    gadgets::RESIZEGADGET(kWebGadget, gadgets::kKeep, gadgets::kKeep,
+                          width - Scaled(kBrowserWidthMargin), height - Scaled(kBrowserHeightMargin));
     lastWidth = width;
     lastHeight = height;
 }

@@ -82,6 +82,8 @@ void SearchRequest() {
     int32_t index = gadgets::GetItemComboBox(kSiteList);
     std::string site = gadgets::GetComboBoxText(kSiteList, index);
     std::string keywords = gadgets::GetGadgetText(kKeywordBox, 1);
+    // The placeholder is a hint, never a keyword.
+    if (keywords == kPlaceholder) keywords.clear();
     wchar_t address[kMaxAddressUnits + 1] = {};
     std::wstring built = SearchAddress(index, site, keywords);
     built.copy(address, kMaxAddressUnits);

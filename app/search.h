@@ -17,7 +17,8 @@ constexpr size_t kMaxAddressUnits = 255;
 std::wstring SearchAddress(int32_t siteIndex, const std::string& siteText,
                            const std::string& keywords);
 
-// Reads the form and sends the browser to the address.
+// Reads the form and sends the browser to the address; a keyword box that
+// holds exactly the placeholder text searches with no keywords.
 void SearchRequest();
 
 }  // namespace app

@@ -4,12 +4,19 @@
 # user's X display it runs until the user closes it. With no display it runs
 # under Xvfb, saves a screenshot to build/screenshot.png, closes the window
 # through its close request (Alt+F4) and reports the exit status.
+# ZUDIZAZUZ_DPI=144 runs it with the display at that DPI (150 %), set in the
+# build's own prefix for this run only; the screenshot is then
+# build/screenshot-144dpi.png.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$ROOT/scripts/install-deps.sh"
 source "$ROOT/scripts/session.sh"
-trap stop_session EXIT
+trap 'restore_display_dpi; stop_session' EXIT
 start_session
+if [ -n "${ZUDIZAZUZ_DPI:-}" ]; then
+    set_display_dpi "$ZUDIZAZUZ_DPI"
+    echo "the display is at $ZUDIZAZUZ_DPI DPI for this run"
+fi
 
 # The 32-bit product runs where the kernel executes 32-bit code; elsewhere the
 # 64-bit build of the same sources does. Only the program that runs is built.
@@ -53,8 +60,9 @@ if [ -z "$window" ]; then
     exit 1
 fi
 sleep 1  # let it paint before the picture is taken
-import -window root "$ROOT/build/screenshot.png"
-echo "screenshot saved to $ROOT/build/screenshot.png"
+shot="$ROOT/build/screenshot${ZUDIZAZUZ_DPI:+-${ZUDIZAZUZ_DPI}dpi}.png"
+import -window root "$shot"
+echo "screenshot saved to $shot"
 xdotool windowfocus --sync "$window"
 xdotool key alt+F4
 set +e

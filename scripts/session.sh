@@ -80,6 +80,29 @@ install_standin() {
     cp "$dll" "$WINEPREFIX/drive_c/windows/$folder/atl.dll"
 }
 
+# The display's DPI for the Wine processes started afterwards (Wine reads the
+# per-user LogPixels when a process starts), in this session's prefix only;
+# restore_display_dpi puts back what was there before, or nothing.
+DPI_BEFORE=""
+DPI_SET=0
+set_display_dpi() {
+    local key='HKCU\Control Panel\Desktop'
+    DPI_BEFORE="$(/usr/lib/wine/wine64 reg query "$key" /v LogPixels 2>/dev/null |
+                  awk '$1 == "LogPixels" { print $3 }' | tr -d '\r' || true)"
+    /usr/lib/wine/wine64 reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    DPI_SET=1
+}
+restore_display_dpi() {
+    [ "$DPI_SET" = 1 ] || return 0
+    local key='HKCU\Control Panel\Desktop'
+    if [ -n "$DPI_BEFORE" ]; then
+        /usr/lib/wine/wine64 reg add "$key" /v LogPixels /t REG_DWORD /d "$((DPI_BEFORE))" /f >/dev/null 2>&1
+    else
+        /usr/lib/wine/wine64 reg delete "$key" /v LogPixels /f >/dev/null 2>&1
+    fi
+    DPI_SET=0
+}
+
 stop_session() {
     "$WINESERVER" -k >/dev/null 2>&1 || true
     if [ -n "$STARTED_XVFB_PID" ]; then kill "$STARTED_XVFB_PID" 2>/dev/null || true; fi

@@ -1,6 +1,7 @@
 // The application's spine: the resize timer, the main loop, and the program
 // itself started as a process.
 #include "app/app.h"
+#include "app/layout.h"
 #include "program_support.h"
 #include "test_support.h"
 
@@ -132,4 +133,49 @@ TEST(ProgramAltF4, EndsWithStatusZeroWhenClosedWithAltF4) {
     ASSERT_NE(XWindow(program.window), "0") << "no X window behind the program's window";
     ASSERT_TRUE(PressKeys("alt+F4"));
     EXPECT_EQ(WaitForExit(program), 0);
+}
+
+// The layout's arithmetic at the usual scalings: MulDiv rounds halves away
+// from zero, a window too large for the work area is cut to it, and a
+// window that reaches past an edge of the work area moves inside.
+TEST(LayoutScale, FiguresScaleWithMulDivAndTheWindowFitsTheWorkArea) {
+    struct ScaleCase {
+        int32_t layout;
+        int dpi;
+        int32_t scaled;
+    };
+    for (const ScaleCase& c : {ScaleCase{735, 96, 735}, ScaleCase{735, 120, 919}, ScaleCase{735, 144, 1103},
+                               ScaleCase{23, 144, 35}, ScaleCase{125, 144, 188}, ScaleCase{35, 168, 61},
+                               ScaleCase{600, 192, 1200}, ScaleCase{-35, 144, -53}, ScaleCase{0, 144, 0}}) {
+        EXPECT_EQ(app::Scaled(c.layout, c.dpi), c.scaled) << c.layout << " at " << c.dpi << " DPI";
+    }
+    EXPECT_EQ(app::Scaled(735), 735) << "this test process runs at 96 DPI";
+
+    struct FitCase {
+        SIZE wanted;
+        SIZE room;
+        SIZE fitted;
+    };
+    for (const FitCase& c : {FitCase{{735, 600}, {1280, 1024}, {735, 600}},
+                             FitCase{{1470, 1200}, {1280, 984}, {1280, 984}},
+                             FitCase{{1286, 900}, {1280, 1024}, {1280, 900}},
+                             FitCase{{700, 1050}, {1280, 1024}, {700, 1024}}}) {
+        SIZE fitted = app::FittedWindowSize(c.wanted, c.room);
+        EXPECT_EQ(fitted.cx, c.fitted.cx);
+        EXPECT_EQ(fitted.cy, c.fitted.cy);
+    }
+
+    const RECT work{0, 40, 1280, 1024};  // a taskbar at the top
+    struct PlaceCase {
+        RECT window;
+        POINT placed;
+    };
+    for (const PlaceCase& c : {PlaceCase{{100, 100, 835, 700}, {100, 100}},
+                               PlaceCase{{0, -8, 1280, 976}, {0, 40}},
+                               PlaceCase{{-40, 10, 1240, 994}, {0, 40}},
+                               PlaceCase{{600, 500, 1335, 1100}, {545, 424}}}) {
+        POINT placed = app::KeptInside(c.window, work);
+        EXPECT_EQ(placed.x, c.placed.x) << c.window.left << ", " << c.window.top;
+        EXPECT_EQ(placed.y, c.placed.y) << c.window.left << ", " << c.window.top;
+    }
 }

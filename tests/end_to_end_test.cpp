@@ -244,8 +244,9 @@ TEST(EndToEndShortcutsStandIn, EnterF5AltLeftAndAltRightWorkWhereverTheFocusIs) 
     ASSERT_EQ(program.Text(app::kKeywordBox), app::kPlaceholder);
     ASSERT_EQ(Selection(program), 0);
 
-    // The keywords the box holds: the placeholder until the first click.
-    std::wstring keywords = Widen(app::kPlaceholder, CP_ACP);
+    // The keywords searched for: none while the box holds the placeholder,
+    // which is a hint, never a keyword.
+    std::wstring keywords;
     ExpectedActions expected;
 
     struct FocusCase {
@@ -254,15 +255,14 @@ TEST(EndToEndShortcutsStandIn, EnterF5AltLeftAndAltRightWorkWhereverTheFocusIs) 
         HWND focused;
     };
     const FocusCase focusCases[] = {
-        // Right after start the main window itself has the focus, and no click has
-        // cleared the placeholder yet: Enter searches for the placeholder text.
-        {"the main window", [] {}, program.window},
-        {"the keyword box",
+        // Right after start the keyword box has the focus, the placeholder
+        // still in it: Enter searches with no keywords.
+        {"the keyword box, as the program starts", [] {}, program.Gadget(app::kKeywordBox)},
+        {"the keyword box, clicked",
          [&] {
              program.Click(app::kKeywordBox);
              EXPECT_TRUE(program.WaitForText(app::kKeywordBox, ""))
                  << "the placeholder stayed: " << Quote(program.WideText(app::kKeywordBox));
-             keywords.clear();
          },
          program.Gadget(app::kKeywordBox)},
         {"the site list",

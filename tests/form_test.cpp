@@ -252,6 +252,9 @@ TEST(RunningFormScreenshot, BlueTextsOnTheirBackgroundsAndASystemColouredButton)
     // Inside the client edge of the keyword box and the button's frame.
     RECT keywords = Shrunk(ScreenRect(program.Gadget(app::kKeywordBox)), 2);
     RECT button = Shrunk(ScreenRect(program.Gadget(app::kOkButton)), 3);
+    // The program starts with the keyword box's text selected; its colours
+    // are those of the text as it stands unselected.
+    Ask(program.Gadget(app::kKeywordBox), EM_SETSEL, static_cast<WPARAM>(-1), 0);
 
     auto area = [](const RECT& r) { return (r.right - r.left) * (r.bottom - r.top); };
     // With the program's common controls 6 the theme may draw the face in a
@@ -513,4 +516,179 @@ TEST(CaptionButtonFont, MarlettIsThereForTheCaptionButtons) {
     EnumFontFamiliesExA(screen, &wanted, CountFont, reinterpret_cast<LPARAM>(&found), 0);
     ReleaseDC(nullptr, screen);
     EXPECT_GT(found, 0) << "no Marlett font in this prefix";
+}
+
+// ---- The form at the display's scale ---------------------------------------
+
+namespace {
+
+constexpr char kDesktopKey[] = "Control Panel\\Desktop";
+
+// The display's DPI for the programs started while it lives: Wine reads the
+// per-user LogPixels when a process starts (this test process keeps its
+// own). The value that was there, or its absence, comes back afterwards.
+class DisplayDpi {
+public:
+    explicit DisplayDpi(DWORD dpi) {
+        DWORD size = sizeof before_;
+        had_ = RegGetValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", RRF_RT_REG_DWORD,
+                            nullptr, &before_, &size) == ERROR_SUCCESS;
+        set_ = RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &dpi,
+                               sizeof dpi) == ERROR_SUCCESS;
+    }
+    ~DisplayDpi() {
+        if (had_) {
+            RegSetKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels", REG_DWORD, &before_,
+                            sizeof before_);
+        } else {
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, kDesktopKey, "LogPixels");
+        }
+    }
+    DisplayDpi(const DisplayDpi&) = delete;
+    DisplayDpi& operator=(const DisplayDpi&) = delete;
+    bool Set() const { return set_; }
+
+private:
+    DWORD before_ = 0;
+    bool had_ = false;
+    bool set_ = false;
+};
+
+struct Placed {
+    int number;
+    const char* role;
+    RECT rect;  // x, y, width, height in client coordinates; the site list's height is its open list's
+};
+
+struct ScaledForm {
+    DWORD dpi;
+    std::vector<Placed> gadgets;
+    SIZE formClient;  // the smallest client area the window may have
+};
+
+LONG Width(const RECT& rect) { return rect.right - rect.left; }
+LONG Height(const RECT& rect) { return rect.bottom - rect.top; }
+
+int32_t Property(HWND window, const char* name) {
+    return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
+}
+
+}  // namespace
+
+// Started with the display at 100 % and 150 % the program lays its form out
+// for that DPI: every 96-DPI figure scaled (MulDiv), read from this process
+// with the program's windows' rectangles. The browser's size is the resize
+// timer's (the outer size less the scaled margins), and the window's minimum
+// is the scaled form.
+TEST(RunningFormScaled, TheFormIsLaidOutForTheDisplaysDpi) {
+    const ScaledForm forms[] = {
+        {96,
+         {{app::kSiteLabel, "site label", {10, 10, 120, 20}},
+          {app::kSiteList, "site list", {125, 10, 230, 120}},
+          {app::kKeywordBox, "keyword box", {380, 10, 250, 24}},
+          {app::kOkButton, "OK button", {640, 10, 30, 23}},
+          {app::kWebGadget, "browser", {10, 50, 700, 500}}},
+         {680, 50}},
+        {144,
+         {{app::kSiteLabel, "site label", {15, 15, 180, 30}},
+          {app::kSiteList, "site list", {188, 15, 345, 180}},
+          {app::kKeywordBox, "keyword box", {570, 15, 375, 36}},
+          {app::kOkButton, "OK button", {960, 15, 45, 35}},
+          {app::kWebGadget, "browser", {15, 75, 1050, 750}}},
+         {1020, 75}},
+    };
+    for (const ScaledForm& form : forms) {
+        SCOPED_TRACE("at " + std::to_string(form.dpi) + " DPI");
+        DisplayDpi dpi(form.dpi);
+        ASSERT_TRUE(dpi.Set());
+        RunningProgram program;
+        StartItself(program);
+        ASSERT_NE(program.window, nullptr);
+        for (const Placed& gadget : form.gadgets) {
+            SCOPED_TRACE(gadget.role);
+            RECT expected = gadget.rect;
+            RECT rect{};
+            if (gadget.number == app::kWebGadget) {
+                // Once the resize timer has run.
+                WaitUntil([&] {
+                    rect = ClientRect(program, gadget.number);
+                    return Width(rect) == expected.right && Height(rect) == expected.bottom;
+                }, 5000);
+            } else {
+                rect = ClientRect(program, gadget.number);
+            }
+            EXPECT_NEAR(rect.left, expected.left, 1);
+            EXPECT_NEAR(rect.top, expected.top, 1);
+            EXPECT_NEAR(Width(rect), expected.right, 1);
+            if (gadget.number == app::kSiteList) {
+                // The closed box is as high as its font makes it; the layout's
+                // height is the open list's.
+                auto field = SendMessageA(program.Gadget(gadget.number), CB_GETITEMHEIGHT,
+                                          static_cast<WPARAM>(-1), 0);
+                EXPECT_GT(Height(rect), field);
+                EXPECT_LT(Height(rect), expected.bottom);
+            } else {
+                EXPECT_NEAR(Height(rect), expected.bottom, 1);
+            }
+        }
+        RECT outer{}, client{};
+        GetWindowRect(program.window, &outer);
+        GetClientRect(program.window, &client);
+        EXPECT_EQ(Property(program.window, "MINIMALWIDTH") - (Width(outer) - Width(client)),
+                  form.formClient.cx);
+        EXPECT_EQ(Property(program.window, "MINIMALHEIGHT") - (Height(outer) - Height(client)),
+                  form.formClient.cy);
+        EXPECT_EQ(CloseAndWait(program), 0);
+    }
+}
+
+// At 175 % and 200 % the scaled window (1286 by 1050, 1470 by 1200) is larger
+// than the test's 1280 by 1024 screen: it opens fitted to the work area, and
+// the browser follows the fitted size. At 175 % the window may still shrink
+// to the form's size; at 200 % the form itself (1360 pixels wide) is wider
+// than the screen, and the window cannot be made smaller than the screen.
+TEST(RunningFormScaled, AWindowLargerThanTheScreenIsFittedToTheWorkArea) {
+    struct Case {
+        DWORD dpi;
+        LONG formWidth;  // OK's right edge and the layout's margin, scaled; 0: wider than the screen
+        LONG formHeight;
+        LONG widthMargin;
+        LONG heightMargin;
+    };
+    RECT work{};
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0));
+    ASSERT_LT(Width(work), 1286) << "the screen is large enough for the window at 175 %";
+    ASSERT_LT(Height(work), 1050);
+    ASSERT_LT(Width(work), 1360);
+    for (const Case& c : {Case{168, 1190, 88, 61, 175}, Case{192, 0, 100, 70, 200}}) {
+        SCOPED_TRACE("at " + std::to_string(c.dpi) + " DPI");
+        DisplayDpi dpi(c.dpi);
+        ASSERT_TRUE(dpi.Set());
+        RunningProgram program;
+        StartItself(program);
+        ASSERT_NE(program.window, nullptr);
+        RECT outer{}, client{};
+        GetWindowRect(program.window, &outer);
+        GetClientRect(program.window, &client);
+        EXPECT_EQ(outer.left, work.left);
+        EXPECT_EQ(outer.top, work.top);
+        EXPECT_EQ(outer.right, work.right);
+        EXPECT_EQ(outer.bottom, work.bottom);
+        LONG frameWidth = Width(outer) - Width(client);
+        LONG frameHeight = Height(outer) - Height(client);
+        if (c.formWidth != 0) {
+            EXPECT_EQ(Property(program.window, "MINIMALWIDTH") - frameWidth, c.formWidth);
+        } else {
+            EXPECT_EQ(Property(program.window, "MINIMALWIDTH"), Width(work));
+        }
+        EXPECT_EQ(Property(program.window, "MINIMALHEIGHT") - frameHeight, c.formHeight);
+        RECT browser{};
+        EXPECT_TRUE(WaitUntil([&] {
+            browser = ClientRect(program, app::kWebGadget);
+            return Width(browser) == Width(outer) - c.widthMargin &&
+                   Height(browser) == Height(outer) - c.heightMargin;
+        }, 5000)) << "browser " << Width(browser) << " by " << Height(browser) << " in a window of "
+                  << Width(outer) << " by " << Height(outer);
+        EXPECT_EQ(CloseAndWait(program), 0);
+    }
 }

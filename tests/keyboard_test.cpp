@@ -252,16 +252,16 @@ TEST(KeyboardFormStandIn, TabAndShiftTabGoRoundTheFormAndTheBrowserArea) {
     ASSERT_NE(program.window, nullptr);
     const HWND order[] = {program.Gadget(app::kSiteList), program.Gadget(app::kKeywordBox),
                           program.Gadget(app::kOkButton), program.Gadget(app::kWebGadget)};
-    // Right after start the main window has the focus; Tab goes to the first gadget.
-    ASSERT_TRUE(FocusIsIn(program, program.window));
+    // Right after start the keyword box has the focus; Tab goes on to OK.
+    ASSERT_TRUE(FocusIsIn(program, order[1]));
     for (int round = 0; round < 2; ++round) {
-        for (HWND next : order) {
+        for (int i = 2; i < 6; ++i) {
             ASSERT_TRUE(PressKeys("Tab"));
-            ASSERT_TRUE(FocusIsIn(program, next)) << "Tab, round " << round;
+            ASSERT_TRUE(FocusIsIn(program, order[i % 4])) << "Tab, round " << round;
         }
     }
     for (int round = 0; round < 2; ++round) {
-        for (int i = 2; i >= -1; --i) {
+        for (int i = 0; i >= -3; --i) {
             ASSERT_TRUE(PressKeys("shift+Tab"));
             ASSERT_TRUE(FocusIsIn(program, order[(i + 4) % 4])) << "Shift+Tab, round " << round;
         }
@@ -269,7 +269,9 @@ TEST(KeyboardFormStandIn, TabAndShiftTabGoRoundTheFormAndTheBrowserArea) {
     // No tab character went into the keyword box on the way, and the box's
     // text is selected when Tab enters it, as in a dialog.
     EXPECT_EQ(program.Text(app::kKeywordBox), app::kPlaceholder);
-    ASSERT_TRUE(PressKeys("Tab"));  // from the browser area round to the site list
+    ASSERT_TRUE(FocusIsIn(program, order[1]));
+    ASSERT_TRUE(PressKeys("shift+Tab"));  // round to the site list, and back into the box
+    ASSERT_TRUE(FocusIsIn(program, order[0]));
     ASSERT_TRUE(PressKeys("Tab"));
     ASSERT_TRUE(FocusIsIn(program, program.Gadget(app::kKeywordBox)));
     DWORD start = 0, end = 0;
@@ -291,6 +293,53 @@ TEST(KeyboardFormStandIn, TabAndShiftTabGoRoundTheFormAndTheBrowserArea) {
     EXPECT_EQ(program.Count("TranslateAccelerator 256 9 taken"), 1u);
     EXPECT_EQ(CountStartingWith(program, "Navigate"), 0u);
     EXPECT_EQ(CloseAndWait(program), 0);
+}
+
+// The keyword box is ready from the start, as a dialog's first edit box:
+// the focus in it, its placeholder selected, so that the first letters typed
+// replace the placeholder. Enter at once searches with no keywords: the
+// placeholder is a hint, never a keyword.
+TEST(KeyboardFormStandIn, TheFirstKeystrokesGoIntoTheKeywordBoxAndThePlaceholderIsNeverSearched) {
+    struct Case {
+        const char* keys;
+        const char* boxAfter;  // Windows-1251
+        std::string address;
+    };
+    const std::string engine = "Navigate https://www.google.com/search?client=IE&rls=ru&q=";
+    const Case cases[] = {
+        {"Return", app::kPlaceholder, engine + "+site:" + app::kSites[0]},
+        {"k e y Return", "key", engine + "key+site:" + app::kSites[0]},
+        {"a space B Return", "a B", engine + "a B+site:" + app::kSites[0]},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys);
+        RunningProgram program;
+        Start(program);
+        ASSERT_NE(program.window, nullptr);
+        HWND box = program.Gadget(app::kKeywordBox);
+        ASSERT_TRUE(FocusIsIn(program, box));
+        DWORD start = 1, end = 0;
+        SendMessageA(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+        EXPECT_EQ(start, 0u);
+        EXPECT_EQ(end, static_cast<DWORD>(program.Text(app::kKeywordBox).size())) << "not all selected";
+
+        ASSERT_TRUE(PressKeys(c.keys));
+        ASSERT_TRUE(WaitUntil([&] { return CountStartingWith(program, "Navigate") >= 1; }))
+            << program.Log();
+        EXPECT_EQ(program.Text(app::kKeywordBox), c.boxAfter);
+        std::vector<std::string> navigations;
+        for (const std::string& line : program.Lines()) {
+            if (line.rfind("Navigate", 0) == 0) navigations.push_back(line);
+        }
+        EXPECT_EQ(navigations, std::vector<std::string>{c.address});
+        // The browser was told that its host is DPI-aware before it was first sent anywhere.
+        std::vector<std::string> lines = program.Lines();
+        auto flags = std::find(lines.begin(), lines.end(), "put_DocHostFlags 0x40040004");
+        auto first = std::find_if(lines.begin(), lines.end(),
+                                  [](const std::string& line) { return line.rfind("Navigate", 0) == 0; });
+        EXPECT_TRUE(flags < first) << program.Log();
+        EXPECT_EQ(CloseAndWait(program), 0);
+    }
 }
 
 namespace {

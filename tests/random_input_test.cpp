@@ -138,8 +138,10 @@ std::wstring Site(int index) { return Widen(app::kSites[index], CP_ACP); }
 // the box: prefix, as many whole keyword pieces as leave room for the
 // restriction within 255 units (four characters go as escapes that are never
 // cut), then the restriction; the forum searched on its own page trims the
-// spaces around the keywords and has no restriction.
+// spaces around the keywords and has no restriction. The placeholder is no
+// keyword.
 std::wstring ExpectedSearch(int index, std::wstring keywords) {
+    if (keywords == Widen(app::kPlaceholder, CP_ACP)) keywords.clear();
     bool ownPage = index == app::kForumSearchIndex;
     if (ownPage) keywords = TrimSpaces(keywords);
     std::wstring address = ownPage ? kForumSearchPrefix : kEnginePrefix;

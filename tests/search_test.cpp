@@ -66,16 +66,33 @@ TEST(SearchRequestStandIn, FormStateBecomesTheAddressTheBrowserIsGiven) {
     }
 }
 
-TEST(SearchRequestPlaceholderStandIn, EnterBeforeAnyClickSearchesThePlaceholderText) {
+// The placeholder is a hint, never a keyword: a search while the box holds
+// exactly it has no keywords; any other text, the placeholder with a space
+// or a letter more among them, is searched as it stands.
+TEST(SearchRequestPlaceholderStandIn, ThePlaceholderIsNeverSearchedForAndOnlyItIsCleared) {
     FormFixture form;
     ASSERT_NE(form.browser, nullptr);
     EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), app::kPlaceholder);
     EXPECT_EQ(GetItemComboBox(app::kSiteList), 0);
-    app::SearchRequest();
-    EXPECT_EQ(form.LastNavigation(),
-              Utf8(kEngine + L"Введите текст для поиска+site:" + Site(0)));
+    const SearchCase cases[] = {
+        {0, app::kPlaceholder, kEngine + L"+site:" + Site(0)},
+        {2, app::kPlaceholder, kForum},
+        {3, app::kPlaceholder, kEngine + L"+site:" + Site(3)},
+        {0, "Введите текст для поиска ", kEngine + L"Введите текст для поиска +site:" + Site(0)},
+        {2, " Введите текст для поиска", kForum + L"Введите текст для поиска"},
+        {1, "Введите текст", kEngine + L"Введите текст+site:" + Site(1)},
+    };
+    for (const SearchCase& c : cases) {
+        SetItemComboBox(app::kSiteList, c.index);
+        SetGadgetText(app::kKeywordBox, c.keywords);
+        app::SearchRequest();
+        EXPECT_EQ(form.LastNavigation(), Utf8(c.address))
+            << "index " << c.index << ", keywords \"" << c.keywords << "\"";
+        EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), c.keywords) << "a search changed the box";
+    }
 
     // The clearing acts on exactly the placeholder text and on nothing else.
+    SetGadgetText(app::kKeywordBox, app::kPlaceholder);
     app::ClearPlaceholder();
     EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), "");
     SetGadgetText(app::kKeywordBox, "Введите текст для поиска ");

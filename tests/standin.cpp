@@ -34,7 +34,9 @@ bool StandIn::Load() {
            Find(module, "StandInFireNewWindow3", fireNewWindow3) &&
            Find(module, "StandInFireEvent", fireEvent) &&
            Find(module, "StandInTakeKeys", takeKeys) &&
-           Find(module, "StandInSetActiveElement", setActiveElement);
+           Find(module, "StandInSetActiveElement", setActiveElement) &&
+           Find(module, "StandInDocHostFlags", docHostFlags) &&
+           Find(module, "StandInSetDocHostFlags", setDocHostFlags);
     if (!loaded) return false;
     // The keys and the page's focus as a fresh control has them: the state
     // lives as long as the test process.

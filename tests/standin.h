@@ -26,6 +26,9 @@ struct StandIn {
     void (*fireEvent)(DISPID) = nullptr;
     void (*takeKeys)(const int*, int) = nullptr;
     void (*setActiveElement)(const wchar_t* tag, const wchar_t* type, int editable) = nullptr;
+    // The control host's doc-host flags (IAxWinAmbientDispatch), and new ones for it.
+    DWORD (*docHostFlags)() = nullptr;
+    void (*setDocHostFlags)(DWORD) = nullptr;
 
     // Loads the stand-in; false when the "atl.dll" that loads is not it.
     bool Load();
@@ -38,7 +41,10 @@ enum StandInObject {
     kBrowserObject = 0, kContainer = 1, kConnectionPoint = 2, kDocument = 3, kBody = 4,
     kBareControl = 5,  // the control that is no browser (ZUDIZAZUZ_STANDIN_NO_BROWSER)
     kActiveElement = 6,
+    kHost = 7,  // the control host (AtlAxGetHost)
 };
+// The doc-host flags a fresh stand-in host starts with: DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_THEME.
+constexpr DWORD kStandInFirstDocHostFlags = 0x00040004;
 
 std::string Utf8(const std::wstring& text);
 

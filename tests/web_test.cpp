@@ -5,6 +5,7 @@
 
 #include <exdisp.h>
 #include <gtest/gtest.h>
+#include <mshtmhst.h>
 
 using namespace gadgets;
 using namespace testing_support;
@@ -177,4 +178,36 @@ TEST(WebGadgetStandInWithoutControl, NoBrowserMeansNoWindowNoEntryAndSafeOperati
     EXPECT_EQ(WEBGADGETGETBODY(nullptr, 0), "");
     WEBGADGETSETBODY(nullptr, "x");
     EXPECT_TRUE(web.standIn.Calls("Navigate").empty());
+}
+
+// A host that draws for the system DPI tells the control so, adding the flag
+// to those the host already has, before anyone can navigate; a host without
+// ATL's ambient properties (Wine's) still gives a browser.
+TEST(WebGadgetStandInDpiAware, TheHostGetsTheDpiFlagBesideItsOwnFlagsAndKeepsNoReference) {
+    StandInWeb web(17);
+    ASSERT_NE(web.browser, nullptr);
+    EXPECT_EQ(web.standIn.docHostFlags(), kStandInFirstDocHostFlags | DOCHOSTUIFLAG_DPI_AWARE);
+    EXPECT_EQ(web.standIn.Calls("put_DocHostFlags"),
+              std::vector<std::string>{"put_DocHostFlags 0x40040004"});
+    EXPECT_EQ(web.standIn.references(kHost), 0) << "the host's reference was kept";
+
+    // Other flags of the host are kept whatever they are, the flag itself
+    // included when it is already there.
+    for (DWORD first : {DWORD{0}, DWORD{0x00000010}, DWORD{0x40000000}, DWORD{0xBFFFFFFF}}) {
+        web.standIn.setDocHostFlags(first);
+        ASSERT_NE(WEBGADGET(18, 0, 0, 100, 100, "about:blank", 0, 0), nullptr);
+        EXPECT_EQ(web.standIn.docHostFlags(), first | DOCHOSTUIFLAG_DPI_AWARE) << std::hex << first;
+    }
+    EXPECT_EQ(web.standIn.references(kHost), 0);
+
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_AMBIENT", "1");
+    web.standIn.setDocHostFlags(kStandInFirstDocHostFlags);
+    web.standIn.clearLog();
+    IWebBrowser2* browser = WEBGADGET(19, 0, 0, 100, 100, "about:blank", 0, 0);
+    SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_NO_AMBIENT", nullptr);
+    EXPECT_NE(browser, nullptr) << "a host without the ambient properties gave no browser";
+    EXPECT_NE(GadgetID(19), nullptr);
+    EXPECT_EQ(web.standIn.docHostFlags(), kStandInFirstDocHostFlags);
+    EXPECT_TRUE(web.standIn.Calls("put_DocHostFlags").empty()) << web.standIn.Log();
+    EXPECT_EQ(web.standIn.references(kHost), 0);
 }

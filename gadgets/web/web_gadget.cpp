@@ -4,8 +4,41 @@
 #include "gadgets/web/page_keys.h"
 
 #include <exdisp.h>
+#include <mshtmhst.h>
 
 #include <vector>
+
+// The ambient properties of ATL's control host, as atl.dll publishes them
+// (atliface.idl); only the doc-host flags are used here. Declared outside
+// the unnamed namespace, as the system's headers declare interfaces: the
+// compiler would take an interface that no class of the program implements
+// there for one that is never called.
+struct IAxWinAmbientDispatch : IDispatch {
+    virtual HRESULT STDMETHODCALLTYPE put_AllowWindowlessActivation(VARIANT_BOOL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_AllowWindowlessActivation(VARIANT_BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_BackColor(OLE_COLOR) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_BackColor(OLE_COLOR*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_ForeColor(OLE_COLOR) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ForeColor(OLE_COLOR*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_LocaleID(LCID) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_LocaleID(LCID*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_UserMode(VARIANT_BOOL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_UserMode(VARIANT_BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_DisplayAsDefault(VARIANT_BOOL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_DisplayAsDefault(VARIANT_BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_Font(IFontDisp*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_Font(IFontDisp**) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_MessageReflect(VARIANT_BOOL) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_MessageReflect(VARIANT_BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ShowGrabHandles(VARIANT_BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_ShowHatching(VARIANT_BOOL*) = 0;
+    virtual HRESULT STDMETHODCALLTYPE put_DocHostFlags(DWORD) = 0;
+    virtual HRESULT STDMETHODCALLTYPE get_DocHostFlags(DWORD*) = 0;
+    // DocHostDoubleClickFlags, AllowContextMenu, AllowShowUI and
+    // OptionKeyPath follow; they are not called.
+};
+constexpr IID kIID_IAxWinAmbientDispatch = {
+    0xb6ea2051, 0x048a, 0x11d1, {0x82, 0xb9, 0x00, 0xc0, 0x4f, 0xb9, 0x94, 0x2e}};
 
 namespace gadgets {
 
@@ -13,6 +46,30 @@ namespace {
 
 using AtlAxWinInitProc = BOOL(WINAPI*)();
 using AtlAxGetControlProc = HRESULT(WINAPI*)(HWND, IUnknown**);
+using AtlAxGetHostProc = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+// A host that draws for the system DPI says so, or the control draws its
+// pages for 96 DPI: small text at 150 %. The host hands its flags to the
+// control with every document (IDocHostUIHandler::GetHostInfo). In a
+// process that is not DPI-aware the system tells the control 96 DPI, so the
+// flag changes nothing there; every web gadget therefore gets it. A host
+// without these properties (Wine's answers E_NOINTERFACE) goes on as it is.
+void TellTheControlTheHostIsDpiAware(HMODULE atl, HWND host) {
+    auto getHost = reinterpret_cast<AtlAxGetHostProc>(
+        reinterpret_cast<void*>(GetProcAddress(atl, "AtlAxGetHost")));
+    IUnknown* site = nullptr;
+    if (getHost == nullptr || FAILED(getHost(host, &site)) || site == nullptr) return;
+    IAxWinAmbientDispatch* ambient = nullptr;
+    if (SUCCEEDED(site->QueryInterface(kIID_IAxWinAmbientDispatch, reinterpret_cast<void**>(&ambient))) &&
+        ambient != nullptr) {
+        DWORD flags = 0;
+        if (SUCCEEDED(ambient->get_DocHostFlags(&flags))) {
+            ambient->put_DocHostFlags(flags | DOCHOSTUIFLAG_DPI_AWARE);
+        }
+        ambient->Release();
+    }
+    site->Release();
+}
 
 // The hosting library from the system folder only. Loaded by its bare name
 // it would be looked for in the program's own folder first, and a DLL of
@@ -96,6 +153,8 @@ IWebBrowser2* WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int
         DestroyWindow(host);
         return nullptr;
     }
+    // Before the caller's first navigation.
+    TellTheControlTheHostIsDpiAware(atl, host);
     ADDIN9999(number, host);
     RememberHost(host, browser);
     return browser;
