@@ -1,5 +1,6 @@
 // The standard gadgets through real controls and real messages: creation,
 // texts and combo box items, colours and their painting, fonts.
+#include "program_support.h"
 #include "test_support.h"
 
 #include "gadgets/controls/colour_painting.h"
@@ -1248,6 +1249,39 @@ TEST(ExplorerGadgetColours, WithItsPropertiesTheInnerListViewIsColouredAndGetsTh
 
 namespace {
 
+// The executable's import slot for one function of one DLL.
+void** ImportSlot(const char* dll, const char* function) {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+    for (; module->Name != 0; ++module) {
+        if (_stricmp(reinterpret_cast<char*>(base + module->Name), dll) != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
+            base + (module->OriginalFirstThunk != 0 ? module->OriginalFirstThunk
+                                                    : module->FirstThunk));
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            auto* byName =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0) {
+                return reinterpret_cast<void**>(&slots->u1.Function);
+            }
+        }
+    }
+    return nullptr;
+}
+
+void PatchSlot(void** slot, void* function) {
+    DWORD protection = 0;
+    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    *slot = function;
+    VirtualProtect(slot, sizeof *slot, protection, &protection);
+}
+
 // Every object that the process hands to DeleteObject while the spy lives.
 // The library is linked into this executable, so its calls go through the
 // executable's import table, where the spy puts itself.
@@ -1281,42 +1315,44 @@ private:
         return original_(object);
     }
 
-    void Patch(void* function) {
-        DWORD protection = 0;
-        VirtualProtect(slot_, sizeof *slot_, PAGE_READWRITE, &protection);
-        *slot_ = function;
-        VirtualProtect(slot_, sizeof *slot_, protection, &protection);
-    }
-
-    // The executable's import slot for one function of one DLL.
-    static void** ImportSlot(const char* dll, const char* function) {
-        auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
-        auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-        auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-        const IMAGE_DATA_DIRECTORY& imports =
-            headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-        auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-        for (; module->Name != 0; ++module) {
-            if (_stricmp(reinterpret_cast<char*>(base + module->Name), dll) != 0) continue;
-            auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(
-                base + (module->OriginalFirstThunk != 0 ? module->OriginalFirstThunk
-                                                        : module->FirstThunk));
-            auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-            for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-                if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-                auto* byName =
-                    reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-                if (std::strcmp(reinterpret_cast<char*>(byName->Name), function) == 0) {
-                    return reinterpret_cast<void**>(&slots->u1.Function);
-                }
-            }
-        }
-        return nullptr;
-    }
+    void Patch(void* function) { PatchSlot(slot_, function); }
 
     void** slot_ = nullptr;
     static inline DeleteFunction original_ = nullptr;
     static inline std::vector<HGDIOBJ> deleted_;
+};
+
+// Every brush that the process makes with CreateSolidBrush while the spy lives.
+class CreateSolidBrushSpy {
+public:
+    CreateSolidBrushSpy() {
+        slot_ = ImportSlot("gdi32.dll", "CreateSolidBrush");
+        if (slot_ == nullptr) return;
+        original_ = reinterpret_cast<CreateFunction>(*slot_);
+        made_.clear();
+        PatchSlot(slot_, reinterpret_cast<void*>(&Recording));
+    }
+    ~CreateSolidBrushSpy() {
+        if (slot_ != nullptr) PatchSlot(slot_, reinterpret_cast<void*>(original_));
+    }
+    CreateSolidBrushSpy(const CreateSolidBrushSpy&) = delete;
+    CreateSolidBrushSpy& operator=(const CreateSolidBrushSpy&) = delete;
+
+    bool Installed() const { return slot_ != nullptr; }
+    const std::vector<HBRUSH>& Made() const { return made_; }
+
+private:
+    using CreateFunction = HBRUSH(WINAPI*)(COLORREF);
+
+    static HBRUSH WINAPI Recording(COLORREF colour) {
+        HBRUSH brush = original_(colour);
+        made_.push_back(brush);
+        return brush;
+    }
+
+    void** slot_ = nullptr;
+    static inline CreateFunction original_ = nullptr;
+    static inline std::vector<HBRUSH> made_;
 };
 
 HBRUSH ClassBrush(HWND window) {
@@ -1425,6 +1461,37 @@ TEST(WindowColour, ABadWindowChangesNothingAndReturnsZero) {
     WindowColor(nullptr, 0x0000BB);
     WindowColor(window, 0x0000BB);
     EXPECT_EQ(ClassBrush(window), blue);
+}
+
+// The class of another process's window cannot be changed: every brush made
+// for it goes again, none is kept for its class, and the colours of the
+// process's own classes go on as before.
+TEST(WindowColour, AClassThatCannotBeChangedKeepsNoBrush) {
+    RunningProgram program;
+    StartItself(program);
+    ASSERT_NE(program.window, nullptr);
+    HBRUSH foreignBefore = ClassBrush(program.window);
+    TestWindow window;
+    WindowColor(window, 0x00AA00);
+    HBRUSH own = ClassBrush(window);
+    {
+        DeleteObjectSpy deleted;
+        CreateSolidBrushSpy made;
+        ASSERT_TRUE(deleted.Installed() && made.Installed());
+        for (COLORREF colour = 1; colour <= 200; ++colour) {
+            EXPECT_EQ(WindowColor(program.window, colour), 0) << "colour " << colour;
+            EXPECT_EQ(WindowColor(program.window, 0x123456), 0);
+        }
+        int alive = 0;
+        for (HBRUSH brush : made.Made()) alive += deleted.Saw(brush) ? 0 : 1;
+        EXPECT_EQ(alive, 0) << made.Made().size() << " brushes made for a class that refused them, "
+                            << alive << " of them kept";
+    }
+    EXPECT_EQ(ClassBrush(program.window), foreignBefore);
+    // The process's own class: the same colour is the same brush still.
+    WindowColor(window, 0x00AA00);
+    EXPECT_EQ(ClassBrush(window), own);
+    EXPECT_EQ(CloseAndWait(program), 0);
 }
 
 TEST(WindowColour, ABrushThatSomeoneElseMadeIsLeftAlive) {

@@ -5,6 +5,7 @@
 
 #include "gadgets/controls/colour_painting.h"
 #include "gadgets/events/event_state.h"
+#include "gadgets/events/notification_watch.h"
 
 #include <commctrl.h>
 #include <gtest/gtest.h>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <initializer_list>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -1384,6 +1386,10 @@ TEST(WindowProcBareHeaders, NotificationsFromOtherControlsReadOnlyTheHeader) {
     TestWindow window;
     const int32_t number = 801;
     HWND button = AddGadget("Button", window, number, BS_PUSHBUTTON);
+    // A list view beside it: the window reads notifications once it has a
+    // control that may notify.
+    AddGadget(WC_LISTVIEWA, window, number + 10, LVS_REPORT, 10, 50, 200, 100);
+    ASSERT_NE(NotificationWatchHook(), nullptr);
     GuardedHeader guarded;
     ASSERT_TRUE(guarded.Guarded());
     const BareCase cases[] = {
@@ -2533,5 +2539,367 @@ TEST(WaitEvent, AnEntryRecordedWhileANestedLoopEatsTheThreadsMessagesEndsTheWait
     EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
     EXPECT_EQ(waited.code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 66);
+    Drain();
+}
+
+// ---- The notification watch: only where a notification can come -------------
+
+namespace {
+
+// A child of a window class of the caller's own, with the number 9101.
+void OwnControl(HWND window, DWORD exStyle) {
+    WNDCLASSA own{};
+    own.lpfnWndProc = DefWindowProcA;
+    own.hInstance = GetModuleHandleA(nullptr);
+    own.lpszClassName = "CallersOwnControl";
+    RegisterClassA(&own);  // once a process; later calls fail harmlessly
+    CreateWindowExA(exStyle, "CallersOwnControl", "", WS_CHILD | WS_VISIBLE, 10, 10, 100, 50, window,
+                    reinterpret_cast<HMENU>(9101), nullptr, nullptr);
+}
+
+// What one thread saw: whether its library window had the watch's hook
+// after its controls were made, and whether two own NM_CLICKs in a row were read.
+struct WatchSeen {
+    bool hooked = false;
+    bool firstRead = false;
+    bool secondRead = false;
+};
+
+// In a thread of its own (a fresh watch): a hidden library window, the
+// controls that `make` adds, then two own NM_CLICKs for the control with
+// `number` sent to the window; the window goes again.
+WatchSeen WatchInAThreadOfItsOwn(const std::function<void(HWND window)>& make, int32_t number) {
+    WatchSeen seen;
+    std::thread([&] {
+        InitControls();
+        HWND window = OpenWindow("watch", 10, 10, 400, 300, WS_OVERLAPPEDWINDOW, 0);
+        make(window);
+        seen.hooked = NotificationWatchHook() != nullptr;
+        NMHDR click{GetDlgItem(window, number), static_cast<UINT_PTR>(number), static_cast<UINT>(NM_CLICK)};
+        for (bool* read : {&seen.firstRead, &seen.secondRead}) {
+            SetProperty(window, "WM_NOTIFY_Event", 0);
+            SendMessageA(window, WM_NOTIFY, number, reinterpret_cast<LPARAM>(&click));
+            *read = Property(window, "WM_NOTIFY_Event") == 1;  // set when it is reported as a command
+        }
+        DestroyWindow(window);
+    }).join();
+    Drain();
+    return seen;
+}
+
+// A tooltip owned by `window` with one tool of `window`, as a caller makes
+// one for it; it notifies `window`.
+HWND AddTooltip(HWND window, UINT_PTR tool) {
+    HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window,
+                               nullptr, nullptr, nullptr);
+    TTTOOLINFOA info{};
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+    info.hwnd = window;
+    info.uId = tool;
+    info.lpszText = LPSTR_TEXTCALLBACKA;
+    SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info));
+    return tip;
+}
+
+}  // namespace
+
+// The hook that tells this thread's own notification sends from posted or
+// foreign ones costs every message sent on the thread; it is set only once a
+// library window gets a control that may notify it, and nothing is read
+// before. The program's gadgets (label, combo box, edit box, button, the web
+// gadget's host) never set it. A common control asks the window it notifies
+// for the form of its notifications (WM_NOTIFYFORMAT); another child
+// announces itself when it is made (WM_PARENTNOTIFY); one made without that
+// (WS_EX_NOPARENTNOTIFY) starts the watch with its first notification,
+// which is not read.
+TEST(NotificationWatch, OnlyAControlThatMayNotifyTheWindowStartsTheWatch) {
+    constexpr int32_t kNumber = 9101;
+    struct Case {
+        const char* what;
+        std::function<void(HWND)> make;
+        WatchSeen expected;
+    };
+    const Case cases[] = {
+        {"the program's gadgets",
+         [](HWND) {
+             TEXTGADGET(kNumber + 1, 10, 10, 120, 20, "label", SS_CENTERIMAGE);
+             ComboBoxGadget(kNumber + 2, 130, 10, 100, 120, CBS_DROPDOWNLIST);
+             STRINGGADGET(kNumber + 3, 240, 10, 100, 24, "text", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE);
+             BUTTONGADGET(kNumber, 350, 10, 30, 23, "OK", BS_PUSHBUTTON);
+             WEBGADGET(kNumber + 4, 10, 50, 300, 200, "about:blank", 0, 0);
+         },
+         {false, false, false}},
+        {"a list view",
+         [](HWND window) { AddGadget(WC_LISTVIEWA, window, kNumber, LVS_REPORT, 10, 10, 200, 100); },
+         {true, true, true}},
+        {"a list view made without WM_PARENTNOTIFY",
+         [](HWND window) {
+             CreateWindowExA(WS_EX_NOPARENTNOTIFY, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE, 10, 10,
+                             200, 100, window, reinterpret_cast<HMENU>(kNumber), nullptr, nullptr);
+         },
+         {true, true, true}},
+        {"a tooltip with a tool of the window",
+         [](HWND window) {
+             AddTooltip(window, 77);
+             BUTTONGADGET(kNumber, 350, 10, 30, 23, "OK", BS_PUSHBUTTON);
+         },
+         {true, true, true}},
+        {"a child of the caller's own class",
+         [](HWND window) { OwnControl(window, 0); },
+         {true, true, true}},
+        {"a child of the caller's own class made without WM_PARENTNOTIFY",
+         [](HWND window) { OwnControl(window, WS_EX_NOPARENTNOTIFY); },
+         {false, false, true}},
+        {"a list view inside a child label, which it notifies",
+         [](HWND window) {
+             HWND label = CreateChild("Static", window, kNumber + 1, 0, 10, 10, 300, 200);
+             CreateChild(WC_LISTVIEWA, label, kNumber, LVS_REPORT, 10, 10, 200, 100);
+         },
+         {false, false, false}},
+    };
+    for (const Case& c : cases) {
+        WatchSeen seen = WatchInAThreadOfItsOwn(c.make, kNumber);
+        EXPECT_EQ(seen.hooked, c.expected.hooked) << c.what;
+        EXPECT_EQ(seen.firstRead, c.expected.firstRead) << c.what << ": the first own notification";
+        EXPECT_EQ(seen.secondRead, c.expected.secondRead) << c.what << ": the second";
+    }
+}
+
+// The hook goes with the thread's last library window, not before; a posted
+// notification is never read, with or without it.
+TEST(NotificationWatch, TheLastLibraryWindowOfTheThreadTakesTheHookAlong) {
+    constexpr int32_t kNumber = 9121;
+    struct Outcome {
+        HHOOK withTwoWindows = nullptr;
+        HHOOK afterTheFirst = nullptr;
+        HHOOK afterTheLast = nullptr;
+        bool postedReadBefore = false;
+        bool postedReadAfter = false;
+        bool ownRead = false;
+    } outcome;
+    std::thread([&] {
+        InitControls();
+        HWND first = OpenWindow("watch, first", 10, 10, 400, 300, WS_OVERLAPPEDWINDOW, 0);
+        HWND second = OpenWindow("watch, second", 10, 10, 400, 300, WS_OVERLAPPEDWINDOW, 0);
+        HWND listView = CreateChild(WC_LISTVIEWA, second, kNumber, LVS_REPORT, 10, 10, 200, 100);
+        HWND button = CreateChild("Button", first, kNumber, BS_PUSHBUTTON, 10, 10, 30, 23);
+        NMHDR click{button, static_cast<UINT_PTR>(kNumber), static_cast<UINT>(NM_CLICK)};
+        // Posted before any control may notify: unread.
+        SetProperty(first, "WM_NOTIFY_Event", 0);
+        PostMessageA(first, WM_NOTIFY, kNumber, reinterpret_cast<LPARAM>(&click));
+        for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+        outcome.postedReadBefore = Property(first, "WM_NOTIFY_Event") == 1;
+        outcome.withTwoWindows = NotificationWatchHook();
+        // Posted with the watch on: unread; sent by this thread: read.
+        click.hwndFrom = listView;
+        PostMessageA(second, WM_NOTIFY, kNumber, reinterpret_cast<LPARAM>(&click));
+        for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+        outcome.postedReadAfter = Property(second, "WM_NOTIFY_Event") == 1;
+        SendMessageA(second, WM_NOTIFY, kNumber, reinterpret_cast<LPARAM>(&click));
+        outcome.ownRead = Property(second, "WM_NOTIFY_Event") == 1;
+        DestroyWindow(second);
+        outcome.afterTheFirst = NotificationWatchHook();
+        DestroyWindow(first);
+        outcome.afterTheLast = NotificationWatchHook();
+    }).join();
+    Drain();
+    ASSERT_NE(outcome.withTwoWindows, nullptr) << "the list view did not start the watch";
+    EXPECT_FALSE(outcome.postedReadBefore);
+    EXPECT_FALSE(outcome.postedReadAfter);
+    EXPECT_TRUE(outcome.ownRead);
+    EXPECT_EQ(outcome.afterTheFirst, outcome.withTwoWindows) << "the hook went with a window that was not the last";
+    EXPECT_EQ(outcome.afterTheLast, nullptr);
+    EXPECT_FALSE(UnhookWindowsHookEx(outcome.withTwoWindows)) << "the hook was still set";
+}
+
+namespace {
+
+LRESULT CALLBACK AnswerNotificationsItself(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NOTIFY) return 0;
+    auto library = reinterpret_cast<WNDPROC>(GetPropA(window, "test: library procedure"));
+    return CallWindowProcA(library, window, message, wParam, lParam);
+}
+
+}  // namespace
+
+// A caller's subclass that answers an own notification itself leaves no
+// record behind: the same values posted afterwards are not read, whichever
+// loop dispatches them (the record would point into a stack frame long gone).
+TEST(NotificationWatch, AnOwnSendThatNeverReachedTheLibraryLeavesNoRecordForAPostedOne) {
+    InitControls();
+    TestWindow window;
+    const int32_t number = 9131;
+    HWND listView = AddGadget(WC_LISTVIEWA, window, number, LVS_REPORT, 10, 10, 200, 100);
+    ASSERT_NE(NotificationWatchHook(), nullptr);
+    Drain();
+    NMITEMACTIVATE click{};
+    click.hdr = NMHDR{listView, static_cast<UINT_PTR>(number), static_cast<UINT>(NM_CLICK)};
+    click.iItem = 6;
+    Event().listViewItem = 0;
+    SetProperty(window, "WM_NOTIFY_Event", 0);
+
+    auto library = reinterpret_cast<LONG_PTR>(FBGUIWINPROC);
+    SetPropA(window, "test: library procedure", reinterpret_cast<HANDLE>(library));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(AnswerNotificationsItself));
+    SendMessageA(window, WM_NOTIFY, number, reinterpret_cast<LPARAM>(&click.hdr));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, library);
+    RemovePropA(window, "test: library procedure");
+    EXPECT_EQ(Event().listViewItem, 0) << "the subclass answered; nothing reached the library";
+
+    ASSERT_TRUE(PostMessageA(window, WM_NOTIFY, number, reinterpret_cast<LPARAM>(&click.hdr)));
+    for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+    EXPECT_EQ(Event().listViewItem, 0) << "a posted notification matched the record of an unanswered send";
+    EXPECT_EQ(Property(window, "WM_NOTIFY_Event"), 0);
+
+    // Sent straight to the library, the same record is read.
+    SendMessageA(window, WM_NOTIFY, number, reinterpret_cast<LPARAM>(&click.hdr));
+    EXPECT_EQ(Event().listViewItem, 6);
+    Drain();
+}
+
+// Two threads, each with a library window and a tooltip of its own, each
+// sending its window 3,000 tooltip text requests at the same time: every
+// request is read, with its own thread's text. (The event stack is held full
+// meanwhile, so that the threads share nothing else the library keeps.)
+TEST(NotificationWatch, TwoThreadsEachReadTheirOwnNotifications) {
+    constexpr int kRequests = 3000;
+    TestWindow stackHolder(WS_OVERLAPPEDWINDOW);
+    Drain();
+    while (EventStackCount() < kEventStackSize) SendMessageA(stackHolder, WM_USER, 0, 0);
+
+    struct Side {
+        const char* text;
+        HWND window = nullptr;
+        HWND tip = nullptr;
+        int unread = 0;
+        int wrong = 0;
+    };
+    Side sides[2] = {{"first thread's tip"}, {"second thread's tip"}};
+    std::mutex creating;
+    std::atomic<int> ready{0};
+    auto run = [&](Side& side) {
+        {
+            // The library's tables are unlocked: one thread makes its windows at a time.
+            std::lock_guard<std::mutex> lock(creating);
+            InitControls();
+            side.window = OpenWindow("notifying thread", 10, 10, 300, 200, WS_OVERLAPPEDWINDOW, 0);
+            side.tip = AddTooltip(side.window, 4243);
+            SetProperty(side.window, "4243", reinterpret_cast<intptr_t>(side.text));
+        }
+        ++ready;
+        while (ready.load() < 2) Sleep(0);
+        for (int i = 0; i < kRequests; ++i) {
+            NMTTDISPINFOA request{};
+            request.hdr = NMHDR{side.tip, 4243, static_cast<UINT>(TTN_GETDISPINFOA)};
+            SendMessageA(side.window, WM_NOTIFY, 4243, reinterpret_cast<LPARAM>(&request));
+            if (request.szText[0] == '\0') {
+                ++side.unread;
+            } else if (std::strcmp(request.szText, side.text) != 0) {
+                ++side.wrong;
+            }
+        }
+        std::lock_guard<std::mutex> lock(creating);
+        RemovePropA(side.window, "4243");
+        DestroyWindow(side.window);
+    };
+    std::thread first(run, std::ref(sides[0]));
+    std::thread second(run, std::ref(sides[1]));
+    first.join();
+    second.join();
+    for (const Side& side : sides) {
+        EXPECT_EQ(side.unread, 0) << side.text << ": requests left unread";
+        EXPECT_EQ(side.wrong, 0) << side.text << ": requests answered with another thread's text";
+    }
+    Drain();
+}
+
+// ---- The pump run again from inside itself ---------------------------------------
+
+namespace {
+
+constexpr UINT kOuterMessage = WM_USER + 60;
+constexpr UINT kInnerMessage = WM_USER + 61;
+std::vector<std::pair<UINT, WPARAM>> shownToTheHook;
+
+LRESULT __stdcall RunThePumpOnTheOuterMessage(HWND, UINT message, WPARAM, LPARAM) {
+    if (message == kOuterMessage) WINDOWEVENT();  // takes the inner message meanwhile
+    return 0;
+}
+
+void __stdcall RecordShownMessages(HWND, UINT message, WPARAM wParam, LPARAM, DWORD, LONG, LONG) {
+    if (message == kOuterMessage || message == kInnerMessage) shownToTheHook.emplace_back(message, wParam);
+}
+
+}  // namespace
+
+// A caller's window procedure hook that runs the pump again while a message
+// is being dispatched: the message hook is then shown the outer message as
+// it was taken, not the one the inner call took.
+TEST(PumpReentry, APumpRunFromInsideADispatchLeavesTheOuterMessageAsItWas) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    shownToTheHook.clear();
+    HookOff procedureHookOff{0};
+    HookOff messageHookOff{1};
+    SETWINDOWCALLBACK(reinterpret_cast<void*>(RunThePumpOnTheOuterMessage), 0);
+    SETWINDOWCALLBACK(reinterpret_cast<void*>(RecordShownMessages), 1);
+    ASSERT_TRUE(PostMessageA(window, kOuterMessage, 1, 0));
+    ASSERT_TRUE(PostMessageA(window, kInnerMessage, 2, 0));
+    EXPECT_EQ(WINDOWEVENT(), 0);
+    FREECALLBACK(0);
+    FREECALLBACK(1);
+    const std::vector<std::pair<UINT, WPARAM>> expected = {{kInnerMessage, 2}, {kOuterMessage, 1}};
+    EXPECT_EQ(shownToTheHook, expected);
+    Drain();
+}
+
+// ---- WAITEVENT's wake-up taken by a loop that dispatches everything ----------
+
+namespace {
+
+constexpr UINT kRecordThenDispatchAll = WM_USER + 8;
+
+// A nested loop as a modal dialog runs it: it takes and dispatches every
+// message of the thread for a while, then ends.
+LRESULT __stdcall RecordThenDispatchEverything(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message != kRecordThenDispatchAll) return 0;
+    SendMessageA(window, WM_USER, 67, 0);
+    DWORD start = GetTickCount();
+    while (GetTickCount() - start < 200) {
+        for (MSG taken; PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE);) {
+            TranslateMessage(&taken);
+            DispatchMessageA(&taken);
+        }
+        Sleep(5);
+    }
+    return 1;
+}
+
+}  // namespace
+
+TEST(WaitEvent, AnEntryRecordedWhileANestedLoopDispatchesEveryMessageEndsTheWaitAfterIt) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    HookOff hookOff{0};
+    SETWINDOWCALLBACK(reinterpret_cast<void*>(RecordThenDispatchEverything), 0);
+    HWND target = window;
+    std::thread sender([target] {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(target, kRecordThenDispatchAll, 0, 0, SMTO_NORMAL, 10000, &answer);
+    });
+    Waited waited = WaitEventWithPostAfter(window, 3000);
+    sender.join();
+    FREECALLBACK(0);
+    EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
+    EXPECT_EQ(waited.code, WM_USER);
+    EXPECT_EQ(EVENTWPARAM(), 67);
+    // Nothing of the wake-up stays behind: no timer goes on firing.
+    int timers = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 80; Sleep(5)) {
+        for (MSG taken; PeekMessageA(&taken, window, WM_TIMER, WM_TIMER, PM_REMOVE);) ++timers;
+    }
+    EXPECT_EQ(timers, 0) << "the wake-up timer was left running";
     Drain();
 }

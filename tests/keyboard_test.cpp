@@ -13,6 +13,7 @@
 
 #include "gadgets/events/event_state.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -107,7 +108,12 @@ TEST(KeyboardPageStandIn, KeysInTheBrowserAreaGoToTheControlFirstAndATakenKeyIsD
     EXPECT_EQ(CloseAndWait(program), 0);
 }
 
-TEST(KeyboardPageStandIn, EnterInAPageFieldGoesToThePageAndElsewhereInTheBrowserAreaSearches) {
+// Enter goes to whatever the page has focused, as in any browser: a field
+// (submitted, or a line broken), a link (followed), a button (pressed), a
+// frame (whose own focused element gets it), an editable element or a page
+// in design mode. It searches only with the focus resting on the body, or
+// nothing focused.
+TEST(KeyboardPageStandIn, EnterGoesToWhateverThePageHasFocusedAndSearchesFromTheBody) {
     RunningProgram program;
     Start(program);
     ASSERT_NE(program.window, nullptr);
@@ -115,15 +121,16 @@ TEST(KeyboardPageStandIn, EnterInAPageFieldGoesToThePageAndElsewhereInTheBrowser
 
     struct Case {
         const wchar_t* active;  // the steer command's arguments after "active"
-        bool field;             // a person types into it
+        bool toThePage;
     };
     const Case cases[] = {
-        {L"INPUT - 0", true},          {L"INPUT text 0", true},       {L"input TEXT 0", true},
-        {L"INPUT password 0", true},   {L"INPUT search 0", true},     {L"INPUT email 0", true},
-        {L"INPUT number 0", true},     {L"TEXTAREA - 0", true},       {L"SELECT - 0", true},
-        {L"DIV - 1", true},            {L"BODY - 1", true},           {L"INPUT checkbox 0", false},
-        {L"INPUT submit 0", false},    {L"INPUT radio 0", false},     {L"BODY - 0", false},
-        {L"A - 0", false},             {L"DIV - 0", false},           {L"", false},
+        {L"INPUT - 0", true},        {L"INPUT text 0", true},     {L"input TEXT 0", true},
+        {L"INPUT password 0", true}, {L"INPUT search 0", true},   {L"TEXTAREA - 0", true},
+        {L"SELECT - 0", true},       {L"DIV - 1", true},          {L"BODY - 1", true},
+        {L"INPUT checkbox 0", true}, {L"INPUT submit 0", true},   {L"INPUT radio 0", true},
+        {L"BUTTON - 0", true},       {L"A - 0", true},            {L"IFRAME - 0", true},
+        {L"FRAME - 0", true},        {L"DIV - 0", true},          {L"BODY - 0", false},
+        {L"", false},
     };
     size_t searches = 0;
     size_t enters = 0;
@@ -131,8 +138,8 @@ TEST(KeyboardPageStandIn, EnterInAPageFieldGoesToThePageAndElsewhereInTheBrowser
         std::string what = "active element " + Utf8(c.active);
         ASSERT_TRUE(SteerStandIn(program, std::wstring(L"active ") + c.active)) << what;
         ASSERT_TRUE(PressInThePage(program, "Return")) << what;
-        searches += c.field ? 0 : 1;
-        enters += c.field ? 1 : 0;
+        searches += c.toThePage ? 0 : 1;
+        enters += c.toThePage ? 1 : 0;
         EXPECT_EQ(CountStartingWith(program, "Navigate"), searches) << what;
         EXPECT_EQ(program.Count("page WM_KEYDOWN 13"), enters) << what;
         // The key was offered to the control first either way.
@@ -572,7 +579,7 @@ TEST(PumpKeysStandIn, BothPumpsOfferKeysInAWebGadgetToTheControlAndATakenKeyIsDo
     DestroyWindow(web.window);
 }
 
-TEST(PumpKeysStandIn, EnterInAPageFieldIsDispatchedToThePageWithoutTheShortcut) {
+TEST(PumpKeysStandIn, EnterOnWhateverThePageHasFocusedIsDispatchedToThePageWithoutTheShortcut) {
     StandInWeb web(kWebNumber);
     ASSERT_NE(web.browser, nullptr);
     HWND host = GadgetID(kWebNumber);
@@ -587,10 +594,10 @@ TEST(PumpKeysStandIn, EnterInAPageFieldIsDispatchedToThePageWithoutTheShortcut) 
         bool toThePage;
     };
     const Case cases[] = {
-        {L"INPUT", L"", 0, true},     {L"INPUT", L"tel", 0, true},  {L"TEXTAREA", L"", 0, true},
-        {L"SELECT", L"", 0, true},    {L"SPAN", L"", 1, true},      {L"INPUT", L"button", 0, false},
-        {L"INPUT", L"image", 0, false}, {L"BODY", L"", 0, false},   {L"A", L"", 0, false},
-        {L"", L"", 0, false},
+        {L"INPUT", L"", 0, true},      {L"INPUT", L"tel", 0, true},   {L"TEXTAREA", L"", 0, true},
+        {L"SELECT", L"", 0, true},     {L"SPAN", L"", 1, true},       {L"INPUT", L"button", 0, true},
+        {L"INPUT", L"image", 0, true}, {L"A", L"", 0, true},          {L"IFRAME", L"", 0, true},
+        {L"BODY", L"", 1, true},       {L"BODY", L"", 0, false},      {L"", L"", 0, false},
     };
     for (const Case& c : cases) {
         std::string what = Utf8(c.tag) + " " + Utf8(c.type) + (c.editable ? " editable" : "");
@@ -602,6 +609,7 @@ TEST(PumpKeysStandIn, EnterInAPageFieldIsDispatchedToThePageWithoutTheShortcut) 
         EXPECT_EQ(searched, !c.toThePage) << what;
         EXPECT_EQ(web.standIn.Calls("page WM_KEYDOWN 13").size(), c.toThePage ? 1u : 0u) << what;
         EXPECT_EQ(web.standIn.references(kActiveElement), 0) << what << ": an element reference was kept";
+        EXPECT_EQ(web.standIn.references(kBody), 0) << what << ": a body reference was kept";
     }
     // Other keys in a page field still reach the shortcuts.
     ADDKEYBOARDSHORTCUT(web.window, FVIRTKEY, VK_F5, 1002);
@@ -614,17 +622,37 @@ TEST(PumpKeysStandIn, EnterInAPageFieldIsDispatchedToThePageWithoutTheShortcut) 
     DestroyWindow(web.window);
 }
 
+namespace {
+
+// Counts the Tab key presses that reach a control.
+LRESULT CALLBACK CountTabKeys(HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                              DWORD_PTR count) {
+    if (message == WM_KEYDOWN && wParam == VK_TAB) ++*reinterpret_cast<int*>(count);
+    return DefSubclassProc(window, message, wParam, lParam);
+}
+
+}  // namespace
+
 TEST(PumpKeysStandIn, TabMovesThroughTabStopsOnlyWhereTheWindowHasThem) {
     TestWindow window("tab order");
     FocusWindow(window);
     // Without tab stops a Tab goes to the focused control as before.
     HWND plain = CreateChild("Edit", window, 7201, ES_MULTILINE | ES_WANTRETURN, 10, 10, 100, 60);
-    HWND single = CreateChild("Edit", window, 7202, 0, 10, 80, 100, 20);
+    HWND single = CreateChild("Edit", window, 7202, 0, 10, 80, 100, 20, "abc");
+    int tabsReceived = 0;
+    SetWindowSubclass(single, CountTabKeys, 1, reinterpret_cast<DWORD_PTR>(&tabsReceived));
     SetFocus(single);
+    SendMessageA(single, EM_SETSEL, 1, 1);
     Drain();
     PostKey(WM_KEYDOWN, VK_TAB);
     EventsUntilEmpty();
     EXPECT_EQ(GetFocus(), single) << "a Tab moved the focus in a window without tab stops";
+    EXPECT_EQ(tabsReceived, 1) << "the Tab did not reach the focused control";
+    DWORD start = 0, end = 0;
+    SendMessageA(single, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(start, 1u) << "a Tab changed the selection in a window without tab stops";
+    EXPECT_EQ(end, 1u);
+    RemoveWindowSubclass(single, CountTabKeys, 1);
 
     // With tab stops: the next one, round, backwards with Shift; a control
     // that wants tabs (a multi-line edit box with ES_WANTRETURN still wants

@@ -144,6 +144,10 @@ TEST(ProgramStandInForeignMessages, SurvivesHostileMessagesAndStillTakesAPassedO
         {"1029 passing on WM_NOTIFY to a gadget", keywords, WM_USER + 5, 0, WM_NOTIFY},
         {"WM_NOTIFY at address 7", program.window, WM_NOTIFY, 0, 7},
         {"WM_NOTIFY at address -1", program.window, WM_NOTIFY, 0, -1},
+        // ATL's WM_FORWARDMSG: the browser's host would read a MSG there.
+        {"WM_FORWARDMSG at address 8", program.Gadget(kWebGadget), 0x037F, 0, 8},
+        {"WM_FORWARDMSG at address 0x7FFE0000", program.Gadget(kWebGadget), 0x037F, 0, 0x7FFE0000},
+        {"WM_FORWARDMSG at address -1", program.Gadget(kWebGadget), 0x037F, 0, -1},
     };
     for (const Hostile& message : hostile) {
         PostMessageA(message.to, message.message, message.wParam, message.lParam);
@@ -156,6 +160,8 @@ TEST(ProgramStandInForeignMessages, SurvivesHostileMessagesAndStillTakesAPassedO
     EXPECT_EQ(WaitForSingleObject(program.process.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT))
         << "the program ended";
     EXPECT_NE(program.Text(kKeywordBox), "") << "a hostile message was taken as a press";
+    EXPECT_EQ(program.Log().find("WM_FORWARDMSG"), std::string::npos)
+        << "a foreign WM_FORWARDMSG reached the browser's host:\n" << program.Log();
 
     PostMessageA(program.window, WM_USER + 5, 7, WM_LBUTTONDOWN);
     EXPECT_TRUE(program.WaitForText(kKeywordBox, "")) << "the passed-on press gave no event";

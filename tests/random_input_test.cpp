@@ -5,7 +5,8 @@
 // focus happens to be, types, pastes Cyrillic and text outside code page
 // 1251, resizes, moves, minimises and restores the window, fires
 // new-window events with random addresses, and moves the page's focus
-// between its fields, its body and its links (Enter in a field is the page's).
+// between its fields, links, buttons, frames and its body (Enter on anything
+// the page has focused but its body is the page's).
 //
 // After every action the program must be alive and answering, the browser
 // calls the stand-in logged must be exactly those the action can cause, and
@@ -222,7 +223,7 @@ public:
     ~XdotoolShell() { Stop(); }
 
     bool Start() {
-        folder_ = "/tmp/zudizazuz-xdotool-" + std::to_string(GetCurrentProcessId()) + "-" +
+        folder_ = "/tmp/zudizazuz-xdotool-" + std::to_string(std::hash<std::string>{}(Env("WINEPREFIX"))) + "-" + std::to_string(GetCurrentProcessId()) + "-" +
                   std::to_string(GetTickCount());
         if (!CreateDirectoryA(WindowsPath(folder_).c_str(), nullptr)) return false;
         {
@@ -672,7 +673,7 @@ public:
         }
         std::printf("searches checked: %zu; typed or pasted texts found whole in the keyword box: %zu\n",
                     searchesChecked_, enteredTextsChecked_);
-        std::printf("Enter in a field of the page, which searches nothing: %zu\n", pageFieldEnters_);
+        std::printf("Enter on what the page has focused, which searches nothing: %zu\n", pageEnters_);
         std::printf(
             "new-window navigations checked: %zu (longer than 255 units: %zu; changed by code page 1251: "
             "%zu)\n",
@@ -1085,20 +1086,21 @@ private:
     }
 
     // The page's focus moves to another element: a field a person types
-    // into, or the body, a link, none.
+    // into, a link, a button, a frame, the body (in design mode or not), none.
     void MovePageFocus(Choices& choices, Step& step) {
         struct Element {
             const wchar_t* steer;
-            bool field;
+            bool focused;  // something but the plain body
         };
         const Element elements[] = {{L"active INPUT text 0", true}, {L"active INPUT - 0", true},
                                     {L"active TEXTAREA - 0", true}, {L"active DIV - 1", true},
-                                    {L"active BODY - 0", false},    {L"active A - 0", false},
-                                    {L"active INPUT submit 0", false}, {L"active", false}};
+                                    {L"active BODY - 0", false},    {L"active A - 0", true},
+                                    {L"active INPUT submit 0", true}, {L"active IFRAME - 0", true},
+                                    {L"active BODY - 1", true},     {L"active", false}};
         const Element& element = choices.Pick(elements);
         step.description = "the page's active element: " + Utf8(element.steer + 6);
         if (!SteerStandIn(program_, element.steer)) return Fail("the stand-in was not steered");
-        pageField_ = element.field;
+        pageFocused_ = element.focused;
     }
 
     bool ClickBrowser(Choices& choices, Step& step) {
@@ -1201,9 +1203,9 @@ private:
         step.description += kShortcutNames[key];
         switch (key) {
             case kEnter:
-                // Enter typed into a field of the page is the page's.
-                if (step.focus == kBrowserArea && pageField_) {
-                    ++pageFieldEnters_;
+                // Enter on what the page has focused is the page's.
+                if (step.focus == kBrowserArea && pageFocused_) {
+                    ++pageEnters_;
                 } else {
                     ++step.searchesLow;
                     ++step.searchesHigh;
@@ -1400,8 +1402,8 @@ private:
 
     FormState form_;
     bool droppedBefore_ = false;
-    bool pageField_ = false;  // the page's focus is on a field a person types into
-    size_t pageFieldEnters_ = 0;
+    bool pageFocused_ = false;  // the page has something but its body focused
+    size_t pageEnters_ = 0;
     POINT lastPress_{-100, -100};
     DWORD lastPressTime_ = 0;
 

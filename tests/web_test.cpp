@@ -3,6 +3,8 @@
 #include "standin.h"
 #include "test_support.h"
 
+#include "gadgets/events/event_state.h"
+
 #include <exdisp.h>
 #include <gtest/gtest.h>
 #include <mshtmhst.h>
@@ -210,4 +212,61 @@ TEST(WebGadgetStandInDpiAware, TheHostGetsTheDpiFlagBesideItsOwnFlagsAndKeepsNoR
     EXPECT_EQ(web.standIn.docHostFlags(), kStandInFirstDocHostFlags);
     EXPECT_TRUE(web.standIn.Calls("put_DocHostFlags").empty()) << web.standIn.Log();
     EXPECT_EQ(web.standIn.references(kHost), 0);
+}
+
+namespace {
+
+constexpr UINT kForwardMessage = 0x037F;  // ATL's WM_FORWARDMSG
+
+// Sends the MSG at `context` to its window in WM_FORWARDMSG, from another thread.
+DWORD WINAPI ForwardFromAnotherThread(void* context) {
+    auto* forwarded = static_cast<MSG*>(context);
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(forwarded->hwnd, kForwardMessage, 0, reinterpret_cast<LPARAM>(forwarded),
+                        SMTO_NORMAL, 5000, &answer);
+    return 0;
+}
+
+}  // namespace
+
+// The host acts on WM_FORWARDMSG as ATL's does, reading lParam as the
+// address of a MSG: only this thread's own send reaches it. Another thread's
+// send, or a posted one with an address that is no message of this thread,
+// is refused without a read; the pump dispatches no posted one at all.
+TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendReachesTheHost) {
+    StandInWeb web(20);
+    ASSERT_NE(web.browser, nullptr);
+    HWND host = GadgetID(20);
+    MSG key{host, WM_KEYDOWN, 'K', 0, 0, {0, 0}};
+    Drain();
+    web.standIn.clearLog();
+
+    SendMessageA(host, kForwardMessage, 0, reinterpret_cast<LPARAM>(&key));
+    EXPECT_EQ(web.standIn.Calls("WM_FORWARDMSG"), std::vector<std::string>{"WM_FORWARDMSG 256 75"})
+        << "this thread's own forward was refused";
+
+    // Another thread sends the same, valid address.
+    web.standIn.clearLog();
+    HANDLE thread = CreateThread(nullptr, 0, ForwardFromAnotherThread, &key, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    CloseHandle(thread);
+    EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "another thread's forward reached the host";
+
+    // Posted with addresses that hold no message of this thread, dispatched
+    // by a plain loop; and posted with a valid one, taken by the pump.
+    for (LPARAM address : {LPARAM{8}, LPARAM{0x7FFE0000}, LPARAM{-1}, LPARAM{0}}) {
+        ASSERT_TRUE(PostMessageA(host, kForwardMessage, 0, address));
+        for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
+    }
+    EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "a posted forward reached the host";
+    ASSERT_TRUE(PostMessageA(host, kForwardMessage, 0, reinterpret_cast<LPARAM>(&key)));
+    while (WINDOWEVENT() != 0 || EventStackCount() > 0) {
+    }
+    EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "the pump dispatched a posted forward";
+    Drain();
+    DestroyWindow(web.window);
 }

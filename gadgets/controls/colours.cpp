@@ -53,12 +53,22 @@ struct ClassBrushes {
 };
 std::vector<ClassBrushes> classBrushes;
 
-ClassBrushes& BrushesOf(ATOM atom) {
-    for (ClassBrushes& brushes : classBrushes) {
+// The brushes kept for the class, none when the class never took one.
+ClassBrushes BrushesOf(ATOM atom) {
+    for (const ClassBrushes& brushes : classBrushes) {
         if (brushes.atom == atom) return brushes;
     }
-    classBrushes.push_back(ClassBrushes{atom, {}, {}});
-    return classBrushes.back();
+    return ClassBrushes{atom, {}, {}};
+}
+
+void Keep(const ClassBrushes& kept) {
+    for (ClassBrushes& brushes : classBrushes) {
+        if (brushes.atom == kept.atom) {
+            brushes = kept;
+            return;
+        }
+    }
+    classBrushes.push_back(kept);
 }
 
 // Whether the handle is still the solid brush of that colour that was made
@@ -70,22 +80,31 @@ bool IsAlive(const KeptBrush& kept) {
            description.lbStyle == BS_SOLID && description.lbColor == kept.colour;
 }
 
-// The brush of `colour` for the class, which takes it as its background.
-HBRUSH ClassBrushFor(ClassBrushes& brushes, HBRUSH inClass, COLORREF colour) {
+// The brush of `colour` for a class, chosen in `brushes` (a copy, kept once
+// the class has taken the brush): a kept one, or one made now (`made`),
+// which retires the older kept brush (`retired`, deleted once the class has
+// taken the new one).
+struct BrushChoice {
+    HBRUSH brush = nullptr;
+    bool made = false;
+    HBRUSH retired = nullptr;
+};
+
+BrushChoice ClassBrushFor(ClassBrushes& brushes, HBRUSH inClass, COLORREF colour) {
     // A background that someone else set, or a class registered anew under
     // the same atom: what was kept is no longer the library's to reuse or delete.
     if (brushes.current.brush != inClass) brushes.current = brushes.previous = KeptBrush{};
-    if (brushes.current.colour == colour && IsAlive(brushes.current)) return brushes.current.brush;
+    if (brushes.current.colour == colour && IsAlive(brushes.current)) return {brushes.current.brush};
     if (brushes.previous.colour == colour && IsAlive(brushes.previous)) {
         std::swap(brushes.current, brushes.previous);
-        return brushes.current.brush;
+        return {brushes.current.brush};
     }
     HBRUSH brush = CreateSolidBrush(colour);
-    if (brush == nullptr) return nullptr;
-    if (IsAlive(brushes.previous)) DeleteObject(brushes.previous.brush);
+    if (brush == nullptr) return {};
+    BrushChoice choice{brush, true, IsAlive(brushes.previous) ? brushes.previous.brush : nullptr};
     brushes.previous = brushes.current;
     brushes.current = KeptBrush{brush, colour};
-    return brush;
+    return choice;
 }
 
 enum ColourKind : int32_t { kOrdinary = 0, kKeepsOwn = 1, kScrollBar = 2, kComboBox = 3, kExplorer = 4 };
@@ -238,10 +257,20 @@ intptr_t WindowColor(HWND window, uint32_t colour) {
     auto atom = static_cast<ATOM>(GetClassWord(window, GCW_ATOM));
     if (atom == 0) return 0;  // no such window
     auto inClass = reinterpret_cast<HBRUSH>(GetClassLongPtrA(window, GCLP_HBRBACKGROUND));
-    HBRUSH brush = ClassBrushFor(BrushesOf(atom), inClass, colour);
-    if (brush == nullptr) return 0;  // no brush could be made: the class keeps its own
+    ClassBrushes brushes = BrushesOf(atom);
+    BrushChoice choice = ClassBrushFor(brushes, inClass, colour);
+    if (choice.brush == nullptr) return 0;  // no brush could be made: the class keeps its own
+    // A class that had no background gives 0 back as well; only the error
+    // tells a refusal (another process's window) apart.
+    SetLastError(ERROR_SUCCESS);
     auto previous = static_cast<intptr_t>(
-        SetClassLongPtrA(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(brush)));
+        SetClassLongPtrA(window, GCLP_HBRBACKGROUND, reinterpret_cast<LONG_PTR>(choice.brush)));
+    if (previous == 0 && GetLastError() != ERROR_SUCCESS) {
+        if (choice.made) DeleteObject(choice.brush);
+        return 0;  // refused: nothing kept, nothing made
+    }
+    if (choice.retired != nullptr) DeleteObject(choice.retired);
+    Keep(brushes);
     InvalidateRect(window, nullptr, TRUE);
     return previous;
 }

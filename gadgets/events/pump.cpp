@@ -15,15 +15,22 @@ struct TranslationEntry {
     HWND window;
 };
 
-MSG message{};
 // A WM_QUIT that WAITEVENT's wait took and put back into the queue.
 bool quitPutBack = false;
-// WAITEVENT is waiting; an entry recorded meanwhile (by a message that another
-// thread sent, delivered inside the wait) sets `recorded` to end the wait.
-// An event object, not a message: a loop nested inside such a send (a menu,
-// a message box) takes every message of the thread, a wake-up message too.
+// WAITEVENT waits in GetMessageA, which delivers the messages that other
+// threads send meanwhile. When one of them records an entry, the window
+// procedure posts the wake-up message to its window, so that GetMessageA
+// returns and the entry is handed out. A loop nested inside such a send (a
+// menu, a message box) may take and dispatch the wake-up itself: the library's
+// procedure then sets the wake-up timer, whose WM_TIMER ends the wait once
+// that loop is over. The pump takes both without dispatching them.
 bool waiting = false;
-HANDLE recorded = nullptr;
+bool wakeUpPosted = false;
+UINT wakeUpMessage = 0;
+// The timer's identifier: an address of the library's, which no caller's
+// timer identifier can be by chance.
+char wakeUpTimerTag;
+UINT_PTR WakeUpTimer() { return reinterpret_cast<UINT_PTR>(&wakeUpTimerTag); }
 // Starts with one empty entry; entries are never removed.
 std::vector<TranslationEntry> translations{{nullptr, nullptr}};
 bool translationActive = false;
@@ -234,7 +241,9 @@ bool MoveFocusOnTab(const MSG& taken, bool inBrowser) {
         if (wants & (DLGC_WANTTAB | DLGC_WANTALLKEYS)) return false;
     }
     HWND next = GetNextDlgTabItem(root, from, GetKeyState(VK_SHIFT) < 0);
-    if (next == nullptr) return false;
+    // Without a tab stop the search comes back empty-handed, or with the
+    // window it started from: the key goes on as it did before.
+    if (next == nullptr || !(GetWindowLongA(next, GWL_STYLE) & WS_TABSTOP)) return false;
     SetFocus(next);
     // As a dialog does: an edit box tabbed into has its text selected.
     if (SendMessageA(next, WM_GETDLGCODE, 0, 0) & DLGC_HASSETSEL) SendMessageA(next, EM_SETSEL, 0, -1);
@@ -242,18 +251,20 @@ bool MoveFocusOnTab(const MSG& taken, bool inBrowser) {
 }
 
 // A key on its way: to a web gadget's control first, then to the page when
-// it is Enter in a page field, then to the shortcuts, the tab order, and
-// dispatch.
+// it is Enter on something the page has focused, then to the shortcuts, the
+// tab order, and dispatch.
 void Deliver(MSG& taken) {
     bool key = IsKeyMessage(taken.message);
-    // Asked once for the key: the control, Enter's page field and Tab need it.
+    // Asked once for the key: the control, Enter's page focus and Tab need it.
     IWebBrowser2* browser = key ? BrowserHolding(taken.hwnd) : nullptr;
     if (key) {
         if (OfferKeyToBrowser(browser, taken)) return;  // the control took it
         if (IsKeyDown(taken, VK_RETURN)) {
-            // Enter typed into a field of the page is the page's: the text
-            // typed there would be lost to a search.
-            if (PageFieldHasFocus(browser)) return Dispatch(taken);
+            // Enter on a field, a link, a button or a frame of the page is
+            // the page's, as in any browser: a search would navigate away
+            // and lose what was typed there. Enter with only the body (or no
+            // page) focused searches.
+            if (PageHasSomethingFocused(browser)) return Dispatch(taken);
             // An open list closes with the highlighted item first, so that
             // Enter's shortcut acts on the item chosen, once.
             if (IsOpenComboList(taken.hwnd)) {
@@ -268,12 +279,28 @@ void Deliver(MSG& taken) {
     Dispatch(taken);
 }
 
-// One message taken from the queue: delivered, then shown to the message hook.
-void Handle(MSG& taken) {
-    // Controls send their notifications; a posted one came from some other
-    // program, with an address that means nothing here, and is taken from
-    // the queue but not dispatched.
-    if (taken.message != WM_NOTIFY) Deliver(taken);
+bool IsWakeUp(const MSG& taken) {
+    return (taken.message == wakeUpMessage && wakeUpMessage != 0) ||
+           (taken.message == WM_TIMER && taken.wParam == WakeUpTimer() && taken.hwnd != nullptr);
+}
+
+// The wake-up has done its work; the entry it announced is handed out now.
+void TakeWakeUp(const MSG& taken) {
+    if (taken.message == WM_TIMER) KillTimer(taken.hwnd, taken.wParam);
+    wakeUpPosted = false;
+}
+
+// One message taken from the queue: delivered, then shown to the message
+// hook. `taken` is this call's own copy: a caller's hook, the control's
+// TranslateAccelerator (a print dialog's loop) or the dispatch itself may
+// run the pump again, which takes messages of its own.
+void Handle(MSG taken) {
+    if (IsWakeUp(taken)) return TakeWakeUp(taken);
+    // Controls send their notifications, and a container forwards a key to
+    // its control by sending WM_FORWARDMSG: a posted one came from some
+    // other program, with an address that means nothing here, and is taken
+    // from the queue but not dispatched.
+    if (taken.message != WM_NOTIFY && taken.message != kForwardMessage) Deliver(taken);
     if (MessageHook hook = ActiveMessageHook()) {
         hook(taken.hwnd, taken.message, taken.wParam, taken.lParam, taken.time, taken.pt.x,
              taken.pt.y);
@@ -293,8 +320,25 @@ int32_t TakeEvent(EventRecord& event) {
 
 }  // namespace
 
-void WakeWaitingPump() {
-    if (waiting && recorded != nullptr) SetEvent(recorded);
+void WakeWaitingPump(HWND window) {
+    if (!waiting || wakeUpPosted) return;
+    if (wakeUpMessage == 0) wakeUpMessage = RegisterWindowMessageA("Zudizazuz pump wake-up");
+    wakeUpPosted = wakeUpMessage != 0 && PostMessageA(window, wakeUpMessage, 0, 0);
+}
+
+bool WakeUpDispatched(HWND window, UINT message, WPARAM wParam) {
+    if (message == WM_TIMER && wParam == WakeUpTimer()) {
+        // Dispatched by a loop nested in the wait: it goes on until the pump
+        // itself takes it, or goes now that nobody waits.
+        if (!waiting) KillTimer(window, wParam);
+        return true;
+    }
+    if (message != wakeUpMessage || wakeUpMessage == 0) return false;
+    // A loop nested in the wait took the wake-up: the timer brings it back
+    // after that loop, without spinning while it runs.
+    if (waiting) SetTimer(window, WakeUpTimer(), USER_TIMER_MINIMUM, nullptr);
+    wakeUpPosted = false;
+    return true;
 }
 
 void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
@@ -316,8 +360,9 @@ int32_t WINDOWEVENT() {
     EventRecord& event = Event();
     ClearEvent(event);
     while (EventStackCount() == 0) {
-        if (!PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) return 0;
-        Handle(message);
+        MSG taken;
+        if (!PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE)) return 0;
+        Handle(taken);
     }
     return TakeEvent(event);
 }
@@ -331,27 +376,20 @@ int32_t WAITEVENT() {
     }
     EventRecord& event = Event();
     ClearEvent(event);
-    if (recorded == nullptr) recorded = CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    // Waits until the queue holds a message, messages that an earlier look
-    // saw and expired timers included (MWMO_INPUTAVAILABLE; WaitMessage would
-    // wait for a newer one), or until an entry is recorded by a message that
-    // another thread sent, which the look delivers. The message is handled
-    // as WINDOWEVENT handles it.
+    // GetMessageA waits as a bare message loop waits, at no more cost a
+    // message; an entry recorded inside the wait wakes it (see wakeUpPosted).
     waiting = true;
-    bool taken = false;
-    while (!(taken = PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) && EventStackCount() == 0) {
-        MsgWaitForMultipleObjectsEx(recorded != nullptr ? 1 : 0, &recorded, INFINITE, QS_ALLINPUT,
-                                    MWMO_INPUTAVAILABLE);
-    }
+    MSG taken;
+    BOOL got = GetMessageA(&taken, nullptr, 0, 0);
     waiting = false;
-    if (taken && message.message == WM_QUIT) {
-        // Back into the queue for a caller that looks for it; the next call
-        // takes it as WINDOWEVENT would, if nobody else has.
-        PostQuitMessage(static_cast<int>(message.wParam));
+    if (got == 0) {
+        // WM_QUIT: back into the queue for a caller that looks for it; the
+        // next call takes it as WINDOWEVENT would, if nobody else has.
+        PostQuitMessage(static_cast<int>(taken.wParam));
         quitPutBack = true;
         return 0;
     }
-    if (taken) Handle(message);
+    if (got > 0) Handle(taken);
     return EventStackCount() > 0 ? TakeEvent(event) : 0;
 }
 

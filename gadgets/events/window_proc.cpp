@@ -2,6 +2,7 @@
 // work that must happen while a message is being delivered.
 #include "gadgets/controls/colour_painting.h"
 #include "gadgets/events/event_state.h"
+#include "gadgets/events/notification_watch.h"
 #include "gadgets/gadgets.h"
 
 #include <commctrl.h>
@@ -12,60 +13,6 @@
 namespace gadgets {
 
 namespace {
-
-// ---- Which notifications are read ----
-//
-// A WM_NOTIFY's lParam is the address of a record in the sender's memory,
-// which means something only when a control of this thread sent it. Any
-// program may post one, and any message loop dispatches what is posted (the
-// move and size loop, menus, message boxes, not only the pump); another
-// thread may send one. A thread hook that runs just before each sent
-// message reaches its window procedure says which thread sent it: the
-// procedure reads a notification only when it is the one that this thread
-// is sending to it now. (InSendMessageEx cannot tell: it describes the
-// outermost message that another thread sent, also while a control of this
-// thread notifies inside it, and a posted message is no send at all.)
-
-struct Notification {
-    DWORD thread;
-    HWND window;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-// The notification that a thread with library windows is sending itself
-// right now, or none.
-Notification notificationBeingSent{};
-// Set on the threads whose sends are watched.
-const DWORD watchedSlot = TlsAlloc();
-
-LRESULT CALLBACK WatchSends(int code, WPARAM sentByThisThread, LPARAM lParam) {
-    const auto* sent = reinterpret_cast<const CWPSTRUCT*>(lParam);
-    if (code == HC_ACTION && sent->message == WM_NOTIFY) {
-        notificationBeingSent = sentByThisThread != 0
-                                    ? Notification{GetCurrentThreadId(), sent->hwnd, sent->wParam,
-                                                   sent->lParam}
-                                    : Notification{};
-    }
-    return CallNextHookEx(nullptr, code, sentByThisThread, lParam);
-}
-
-void WatchSendsOfThisThread() {
-    if (watchedSlot == TLS_OUT_OF_INDEXES || TlsGetValue(watchedSlot) != nullptr) return;
-    // Without the hook no notification is read on this thread: safe, and mute.
-    if (HHOOK hook = SetWindowsHookExA(WH_CALLWNDPROC, WatchSends, nullptr, GetCurrentThreadId())) {
-        TlsSetValue(watchedSlot, hook);
-    }
-}
-
-// Whether the notification arriving is this thread's own send; it is then
-// taken, so that the same values posted later are not taken for it.
-bool IsOwnNotification(HWND window, WPARAM wParam, LPARAM lParam) {
-    const Notification& sent = notificationBeingSent;
-    bool own = sent.thread == GetCurrentThreadId() && sent.window == window &&
-               sent.wParam == wParam && sent.lParam == lParam;
-    if (own) notificationBeingSent = Notification{};
-    return own;
-}
 
 WindowProcHook windowProcHook = nullptr;
 bool windowProcHookOn = false;
@@ -249,9 +196,23 @@ void HandleScroll(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) WatchSendsOfThisThread();
-    // Asked first, before the caller's hook can send anything.
-    bool readable = message == WM_NOTIFY && IsOwnNotification(window, wParam, lParam);
+    // Before the caller's hook, which may answer these itself or send
+    // something that clears the record of the notification being sent.
+    bool readable = false;
+    switch (message) {
+        case WM_NCCREATE: LibraryWindowCreated(); break;
+        case WM_NCDESTROY: LibraryWindowDestroyed(); break;
+        case WM_PARENTNOTIFY:
+            if (LOWORD(wParam) == WM_CREATE) ChildCreated(window, reinterpret_cast<HWND>(lParam));
+            break;
+        case WM_NOTIFYFORMAT:
+            if (lParam == NF_QUERY) NotifierAsks(reinterpret_cast<HWND>(wParam));
+            break;
+        case WM_NOTIFY: readable = IsOwnNotification(window, wParam, lParam); break;
+        default:
+            if (WakeUpDispatched(window, message, wParam)) return 0;
+            break;
+    }
     if (windowProcHookOn && windowProcHook != nullptr) {
         if (LRESULT result = windowProcHook(window, message, wParam, lParam)) return result;
     }
@@ -270,7 +231,7 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
     // Recorded before the handling below, so anything the handling sends to
     // this window lands above it on the stack.
     if (IsRecorded(message) && PushEvent(StackEntry{window, message, wParam, lParam})) {
-        WakeWaitingPump();
+        WakeWaitingPump(window);
     }
 
     EventRecord& event = Event();

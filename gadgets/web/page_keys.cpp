@@ -1,5 +1,5 @@
-// The keys of the web gadgets: offered to the control, and Enter left to a
-// page field.
+// The keys of the web gadgets: offered to the control, and Enter left to
+// whatever the page has focused.
 #include "gadgets/web/page_keys.h"
 
 #include <exdisp.h>
@@ -13,53 +13,30 @@ void Release(IUnknown* object) {
     if (object != nullptr) object->Release();
 }
 
-// Whether the string is one of `names`, compared without case; a null
-// string is the empty one.
-template <size_t N>
-bool IsOneOf(BSTR text, const wchar_t* const (&names)[N]) {
-    for (const wchar_t* name : names) {
-        if (lstrcmpiW(text != nullptr ? text : L"", name) == 0) return true;
-    }
-    return false;
+// The same COM object: the same IUnknown.
+bool SameObject(IUnknown* one, IUnknown* other) {
+    IUnknown* first = nullptr;
+    IUnknown* second = nullptr;
+    bool same = SUCCEEDED(one->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&first))) &&
+                SUCCEEDED(other->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&second))) &&
+                first != nullptr && first == second;
+    Release(second);
+    Release(first);
+    return same;
 }
 
-// The INPUT types whose field takes typed text; an INPUT without a type is
-// a text field. Enter on a button, a check box or a radio button is left to
-// the search.
-constexpr const wchar_t* kTypedInputs[] = {
-    L"",     L"text", L"password", L"search",   L"email",          L"url",   L"tel",
-    L"number", L"date", L"time",   L"datetime", L"datetime-local", L"month", L"week",
-};
-constexpr const wchar_t* kTypedElements[] = {L"TEXTAREA", L"SELECT"};
-constexpr const wchar_t* kInput[] = {L"INPUT"};
+// Not in every import library's list of interface identifiers.
+constexpr IID kIID_IHTMLElement3 = {
+    0x3050f673, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
 
-bool TakesTypedText(IHTMLElement* element) {
-    BSTR tag = nullptr;
-    BSTR type = nullptr;
-    IHTMLInputElement* input = nullptr;
-    IHTMLElement3* other = nullptr;
+bool IsEditable(IHTMLElement* element) {
+    IHTMLElement3* element3 = nullptr;
     VARIANT_BOOL editable = VARIANT_FALSE;
-    bool typed = false;
-    if (SUCCEEDED(element->get_tagName(&tag))) {
-        if (IsOneOf(tag, kTypedElements)) {
-            typed = true;
-        } else if (IsOneOf(tag, kInput)) {
-            typed = SUCCEEDED(element->QueryInterface(__uuidof(IHTMLInputElement),
-                                                      reinterpret_cast<void**>(&input))) &&
-                    input != nullptr && SUCCEEDED(input->get_type(&type)) &&
-                    IsOneOf(type, kTypedInputs);
-        } else {
-            typed = SUCCEEDED(element->QueryInterface(__uuidof(IHTMLElement3),
-                                                      reinterpret_cast<void**>(&other))) &&
-                    other != nullptr && SUCCEEDED(other->get_isContentEditable(&editable)) &&
-                    editable != VARIANT_FALSE;
-        }
-    }
-    Release(other);
-    Release(input);
-    SysFreeString(type);
-    SysFreeString(tag);
-    return typed;
+    bool is = SUCCEEDED(element->QueryInterface(kIID_IHTMLElement3, reinterpret_cast<void**>(&element3))) &&
+              element3 != nullptr && SUCCEEDED(element3->get_isContentEditable(&editable)) &&
+              editable != VARIANT_FALSE;
+    Release(element3);
+    return is;
 }
 
 }  // namespace
@@ -76,19 +53,25 @@ bool OfferKeyToBrowser(IWebBrowser2* browser, MSG& message) {
     return taken;
 }
 
-bool PageFieldHasFocus(IWebBrowser2* browser) {
+bool PageHasSomethingFocused(IWebBrowser2* browser) {
     IDispatch* document = nullptr;
     IHTMLDocument2* html = nullptr;
     IHTMLElement* active = nullptr;
-    bool field = browser != nullptr && SUCCEEDED(browser->get_Document(&document)) &&
-                 document != nullptr &&
-                 SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html))) &&
-                 html != nullptr && SUCCEEDED(html->get_activeElement(&active)) && active != nullptr &&
-                 TakesTypedText(active);
+    IHTMLElement* body = nullptr;
+    bool focused = browser != nullptr && SUCCEEDED(browser->get_Document(&document)) &&
+                   document != nullptr &&
+                   SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html))) &&
+                   html != nullptr && SUCCEEDED(html->get_activeElement(&active)) && active != nullptr;
+    // The body is where the focus rests when nothing in particular has it,
+    // unless the page is being edited (design mode) and Enter breaks a line.
+    if (focused && SUCCEEDED(html->get_body(&body)) && body != nullptr && SameObject(active, body)) {
+        focused = IsEditable(active);
+    }
+    Release(body);
     Release(active);
     Release(html);
     Release(document);
-    return field;
+    return focused;
 }
 
 }  // namespace gadgets

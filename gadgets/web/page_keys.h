@@ -1,6 +1,6 @@
 // What the event pump asks of the web gadgets about the keyboard: a hosted
-// WebBrowser control sees only the keys its container offers it, and keys
-// typed into a field of its page belong to the page.
+// WebBrowser control sees only the keys its container offers it, and Enter
+// on whatever its page has focused belongs to the page.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +8,10 @@
 struct IWebBrowser2;
 
 namespace gadgets {
+
+// ATL's WM_FORWARDMSG: a container sends it to a control's host window with
+// the address of a key message that the control may translate.
+constexpr UINT kForwardMessage = 0x037F;
 
 // The browser object of the web gadget that holds `window` (the host window
 // or any window inside it); null when the window lies in no web gadget.
@@ -19,9 +23,12 @@ IWebBrowser2* BrowserHolding(HWND window);
 // the key (S_OK): the key is then done.
 bool OfferKeyToBrowser(IWebBrowser2* browser, MSG& message);
 
-// Whether the browser's page (null: no browser) has the focus on an element
-// a person types into: a text-like INPUT, a TEXTAREA, a SELECT, or a
-// content-editable element.
-bool PageFieldHasFocus(IWebBrowser2* browser);
+// Whether the browser's page (null: no browser) has the focus on anything
+// but its body: a field, a link, a button, a frame, an editable element.
+// Enter there is the page's, as in any browser: it submits or breaks the
+// line, follows the link, presses the button, or goes to the frame's own
+// focused element. With no document, no active element, or the body active,
+// nothing is focused.
+bool PageHasSomethingFocused(IWebBrowser2* browser);
 
 }  // namespace gadgets

@@ -3,6 +3,7 @@
 #include "gadgets/gadgets.h"
 #include "gadgets/web/page_keys.h"
 
+#include <commctrl.h>
 #include <exdisp.h>
 #include <mshtmhst.h>
 
@@ -103,6 +104,39 @@ void RememberHost(HWND host, IWebBrowser2* browser) {
     hostedBrowsers.push_back(HostedBrowser{host, browser});
 }
 
+// Whether `address` holds a whole MSG in memory that this process may read,
+// for a window of this thread: the address that this thread's own code
+// forwards, unlike a number that another program made up.
+bool PointsToAMessageOfThisThread(LPARAM address) {
+    MEMORY_BASIC_INFORMATION region{};
+    const void* at = reinterpret_cast<const void*>(address);
+    if (at == nullptr || VirtualQuery(at, &region, sizeof region) != sizeof region) return false;
+    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+    auto end = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
+    if (region.State != MEM_COMMIT || !(region.Protect & kReadable) ||
+        (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) ||
+        static_cast<uintptr_t>(address) + sizeof(MSG) > end) {
+        return false;
+    }
+    HWND window = reinterpret_cast<const MSG*>(address)->hwnd;
+    return IsWindow(window) && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+}
+
+// The host hands a WM_FORWARDMSG's message to the control's
+// TranslateAccelerator, reading its lParam as the address of a MSG. That
+// address means something only in this thread's own send: another thread's
+// send, or a posted one that any loop dispatches, may carry any number. The
+// library's own offer of keys goes to the control directly, not through here.
+LRESULT CALLBACK RefuseForeignForwards(HWND host, UINT message, WPARAM wParam, LPARAM lParam,
+                                       UINT_PTR, DWORD_PTR) {
+    if (message == kForwardMessage &&
+        ((InSendMessageEx(nullptr) & ISMEX_SEND) != 0 || !PointsToAMessageOfThisThread(lParam))) {
+        return 0;  // not translated
+    }
+    return DefSubclassProc(host, message, wParam, lParam);
+}
+
 // A BSTR made for one call from the caller's wide string, freed with the call.
 class CallString {
 public:
@@ -134,6 +168,7 @@ IWebBrowser2* WEBGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int
                                 reinterpret_cast<HMENU>(static_cast<intptr_t>(number)), nullptr,
                                 nullptr);
     if (host == nullptr) return nullptr;
+    SetWindowSubclass(host, RefuseForeignForwards, 0, 0);
 
     IUnknown* control = nullptr;
     IWebBrowser2* browser = nullptr;
