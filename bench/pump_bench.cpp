@@ -18,6 +18,7 @@
 #include "gadgets/gadgets.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -348,6 +349,27 @@ int main() {
     // full, so this is the recording plus DefWindowProcA. Settle empties it.
     row("gadgets::FBGUIWINPROC (WM_USER), direct",
         MicrosecondsPerCall([&] { gadgets::FBGUIWINPROC(window, WM_USER, 0, 0); }));
+    Settle();
+
+    // A message sent on the thread, before and after the library sets its
+    // notification watch (a WH_CALLWNDPROC hook of the thread), which a
+    // control that notifies by WM_NOTIFY (here a list view) brings; every
+    // send on the thread pays for it, to any window.
+    row("SendMessageA (WM_NULL), bare window",
+        MicrosecondsPerCall([&] { SendMessageA(bare, WM_NULL, 0, 0); }));
+    row("SendMessageA (WM_NULL), library window",
+        MicrosecondsPerCall([&] { SendMessageA(window, WM_NULL, 0, 0); }));
+    INITCOMMONCONTROLSEX classes{sizeof classes, ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&classes);
+    HWND listView = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_REPORT, 120, 10,
+                                    150, 100, window, reinterpret_cast<HMENU>(8), nullptr, nullptr);
+    Settle();
+    std::printf("(a list view in the library window%s)\n",
+                listView != nullptr ? ": the thread's sends are watched from here on" : " could not be made");
+    row("SendMessageA (WM_NULL), bare window, watched",
+        MicrosecondsPerCall([&] { SendMessageA(bare, WM_NULL, 0, 0); }));
+    row("SendMessageA (WM_NULL), library window, watched",
+        MicrosecondsPerCall([&] { SendMessageA(window, WM_NULL, 0, 0); }));
     Settle();
 
     DestroyAcceleratorTable(accelerators);
