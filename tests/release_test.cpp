@@ -80,7 +80,9 @@ TEST(ReleaseResources, VersionAndManifestReadBackFromBothBuilds) {
 }
 
 // The shipped 32-bit executable stays small: at most 52 KiB stripped (48 KiB
-// until the layout was scaled to the display's DPI, which took 1 KiB). A change
+// until the layout was scaled to the display's DPI and the manifest said so,
+// 1.5 KiB, and the notification watch became one a thread, set on demand, and
+// the browser's host refused foreign WM_FORWARDMSG, 1.5 KiB more). A change
 // that brings the C++ runtime's exception machinery, its string classes or a
 // C runtime formatter back into the program shows here at once (each is tens
 // of KiB). It is also a PE32 GUI program that keeps ASLR and DEP.

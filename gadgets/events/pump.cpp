@@ -378,6 +378,9 @@ int32_t WAITEVENT() {
     ClearEvent(event);
     // GetMessageA waits as a bare message loop waits, at no more cost a
     // message; an entry recorded inside the wait wakes it (see wakeUpPosted).
+    // A wake-up of an earlier wait that never came back (its window went)
+    // does not hold back this one's.
+    wakeUpPosted = false;
     waiting = true;
     MSG taken;
     BOOL got = GetMessageA(&taken, nullptr, 0, 0);
