@@ -1,31 +1,69 @@
 #!/usr/bin/env bash
-# Builds the 32-bit product with its tests (build/i686) and the 64-bit build
-# of the same sources with the tests and benchmarks (build/x64):
-#   scripts/build.sh                  everything, for the test command
-#   scripts/build.sh product ARCH     only the program, ARCH i686 or x64, for the run command
+# Builds the 32-bit tree (build/i686: the product and its tests) and the 64-bit
+# tree of the same sources (build/x64: the product, the tests and the
+# benchmarks), whole or in the parts a command needs:
+#   scripts/build.sh                  both trees whole
+#   scripts/build.sh tests ARCH       what the suites need when they run on ARCH:
+#                                     i686: the 32-bit tree whole;
+#                                     x64: the 64-bit product and tests, and the
+#                                     32-bit product (the release and export
+#                                     tests read it)
+#   scripts/build.sh benchmarks       the 64-bit benchmarks, with the 64-bit
+#                                     library, product and browser stand-in they
+#                                     use; the test command builds them whichever
+#                                     build the suites run on, so that they keep
+#                                     building (they run with scripts/bench.sh)
+#   scripts/build.sh product ARCH     only the program, for the run command
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 bash "$ROOT/scripts/install-deps.sh"
 jobs=$(nproc)
 
 configure() {
+    local dir="$ROOT/build/$1" args=()
     case "$1" in
-        i686) cmake -S "$ROOT" -B "$ROOT/build/i686" -G Ninja \
-                    -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake" \
-                    -DZUDIZAZUZ_TESTS=ON -DZUDIZAZUZ_BENCH=OFF >/dev/null ;;
-        x64) cmake -S "$ROOT" -B "$ROOT/build/x64" -G Ninja \
-                   -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake" \
-                   -DPRODUCT_EXE32="$ROOT/build/i686/zudizazuz.exe" >/dev/null ;;
+        i686) args=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
+                    -DZUDIZAZUZ_TESTS=ON -DZUDIZAZUZ_BENCH=OFF) ;;
+        x64) args=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake"
+                   -DPRODUCT_EXE32="$ROOT/build/i686/zudizazuz.exe") ;;
+        *) echo "no such build: $1 (i686 or x64)" >&2; return 2 ;;
     esac
+    # A tree configured with the same arguments is left to ninja, which
+    # configures it again itself when a CMakeLists.txt changes; nothing
+    # rewrites its files while the test command's ctest reads them.
+    if [ -f "$dir/build.ninja" ] && [ "$(cat "$dir/configured-with" 2>/dev/null)" = "${args[*]}" ]; then
+        return 0
+    fi
+    cmake -S "$ROOT" -B "$dir" -G Ninja "${args[@]}" >/dev/null
+    printf '%s\n' "${args[*]}" >"$dir/configured-with"
 }
 
-if [ "${1:-}" = product ]; then
-    arch="${2:?which build: i686 or x64}"
+build() {  # ARCH [TARGET...]: the tree whole when no target is named
+    local arch="$1"; shift
     configure "$arch"
-    cmake --build "$ROOT/build/$arch" -j "$jobs" --target zudizazuz
-    exit 0
-fi
-for arch in i686 x64; do
-    configure "$arch"
-    cmake --build "$ROOT/build/$arch" -j "$jobs"
-done
+    local targets=()
+    [ $# -gt 0 ] && targets=(--target "$@")
+    cmake --build "$ROOT/build/$arch" -j "$jobs" "${targets[@]}"
+}
+
+# The Ninja generator's targets for a folder: everything built there and what
+# it needs, so that a new test program or benchmark needs no name here.
+case "${1:-}" in
+    product)
+        build "${2:?which build: i686 or x64}" zudizazuz ;;
+    tests)
+        case "${2:?on which build the suites run: i686 or x64}" in
+            i686) build i686 ;;
+            x64) build i686 zudizazuz
+                 build x64 tests/all ;;
+            *) echo "no such build: $2 (i686 or x64)" >&2; exit 2 ;;
+        esac ;;
+    benchmarks)
+        build x64 bench/all ;;
+    "")
+        build i686
+        build x64 ;;
+    *)
+        echo "usage: scripts/build.sh [tests ARCH | benchmarks | product ARCH]" >&2
+        exit 2 ;;
+esac

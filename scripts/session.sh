@@ -5,14 +5,34 @@ source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 STARTED_XVFB_PID=""
 
 start_session() {
+    start_display
+    setup_prefix
+    start_server
+}
+
+# The user's display, or with none (or ZUDIZAZUZ_OWN_DISPLAY=1) a virtual one
+# of this run's own: Xvfb picks a free display number itself and writes it
+# to the descriptor it is given, so that two runs starting at once cannot
+# take the same number.
+start_display() {
     if [ -z "${DISPLAY:-}" ] || [ "${ZUDIZAZUZ_OWN_DISPLAY:-0}" = 1 ]; then
-        local n=90
-        while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
-        Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+        local number
+        number="$(mktemp)"
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
         STARTED_XVFB_PID=$!
-        export DISPLAY=":$n"
-        for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+        for _ in $(seq 200); do [ -s "$number" ] && break; sleep 0.05; done
+        if [ ! -s "$number" ]; then
+            rm -f "$number"
+            echo "Xvfb did not start" >&2
+            return 1
+        fi
+        export DISPLAY=":$(tr -d '[:space:]' <"$number")"
+        rm -f "$number"
     fi
+}
+
+# Sets the prefix (WINEPREFIX) up when it is new.
+setup_prefix() {
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         # A new prefix goes on setting itself up after wineboot returns; wait
@@ -20,6 +40,10 @@ start_session() {
         /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
         "$WINESERVER" -w >/dev/null 2>&1 || true
     fi
+}
+
+# The prefix's persistent wine server, and the prefix's settings for the display.
+start_server() {
     # Without a window manager Wine's DestroyWindow waits 2 s for one;
     # unmanaged windows remove that wait (Wine draws the frames itself).
     # On a user's display the window manager manages the windows as usual.
@@ -35,6 +59,12 @@ start_session() {
     # The persistent server first: any Wine command would start a short-lived one.
     "$WINESERVER" -p >/dev/null 2>&1 || true
     /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
+}
+
+# A first answer to runs_32bit's question that needs no prefix: whether Wine's
+# 32-bit loader, itself a 32-bit Linux program, runs at all.
+loader_runs_32bit() {
+    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
 }
 
 # Whether this machine's kernel executes 32-bit x86 code under Wine: a tiny
@@ -106,4 +136,125 @@ restore_display_dpi() {
 stop_session() {
     "$WINESERVER" -k >/dev/null 2>&1 || true
     if [ -n "$STARTED_XVFB_PID" ]; then kill "$STARTED_XVFB_PID" 2>/dev/null || true; fi
+}
+
+# Lanes: the test command runs suites side by side, each lane with a virtual
+# display, a Wine prefix and a persistent wine server of its own, so that a
+# test in one lane cannot take the focus from another lane's windows, type
+# into them, photograph them or change its prefix's registry. Lane 1's prefix
+# is LANES_PREFIX, lane N's LANES_PREFIX-laneN: a copy of lane 1's, made once
+# lane 1's is set up (a copy takes seconds, setting a prefix up a minute).
+# Each lane's display and prefix are exported as ZUDIZAZUZ_LANE_<N>_DISPLAY
+# and ZUDIZAZUZ_LANE_<N>_PREFIX, where scripts/wine-run.sh finds them.
+LANES=0
+LANES_PREFIX=""
+LANE_XVFB_PIDS=()
+
+lane_prefix() {  # N
+    if [ "$1" = 1 ]; then echo "$LANES_PREFIX"; else echo "$LANES_PREFIX-lane$1"; fi
+}
+
+# DISPLAY and WINEPREFIX of lane N, for what runs next in this shell.
+use_lane() {  # N
+    local display_var="ZUDIZAZUZ_LANE_${1}_DISPLAY"
+    export DISPLAY="${!display_var}" WINEPREFIX="$(lane_prefix "$1")"
+}
+
+# The lanes' displays, separated by spaces.
+lane_displays() {
+    local id display_var displays=()
+    for id in $(seq "$LANES"); do
+        display_var="ZUDIZAZUZ_LANE_${id}_DISPLAY"
+        displays+=("${!display_var}")
+    done
+    echo "${displays[*]}"
+}
+
+# Starts a virtual display for each of COUNT lanes whose first prefix is
+# PREFIX; leaves this shell on lane 1. Nothing is set up in the prefixes yet.
+start_lane_displays() {  # COUNT PREFIX
+    LANES="$1"
+    LANES_PREFIX="$2"
+    local id
+    for id in $(seq "$LANES"); do
+        STARTED_XVFB_PID=""
+        ZUDIZAZUZ_OWN_DISPLAY=1 start_display
+        LANE_XVFB_PIDS+=("$STARTED_XVFB_PID")
+        export "ZUDIZAZUZ_LANE_${id}_DISPLAY=$DISPLAY" "ZUDIZAZUZ_LANE_${id}_PREFIX=$(lane_prefix "$id")"
+    done
+    STARTED_XVFB_PID=""
+    use_lane 1
+}
+
+# Sets lane 1's prefix up when it is new, and makes every other lane's prefix
+# that is missing a copy of it. Lane 1's wine server must not be running: the
+# copy is taken from what it has written.
+set_up_lane_prefixes() {
+    local id prefix
+    (use_lane 1 && setup_prefix)
+    for id in $(seq 2 "$LANES"); do
+        prefix="$(lane_prefix "$id")"
+        [ -f "$prefix/system.reg" ] && continue
+        rm -rf "$prefix"
+        cp -a "$LANES_PREFIX" "$prefix"
+    done
+}
+
+# In every lane at once: the persistent wine server, the settings for the
+# display (start_session's) and crashes that end at once.
+start_lane_servers() {
+    local id pids=() status=0
+    for id in $(seq "$LANES"); do
+        (
+            use_lane "$id"
+            STARTED_XVFB_PID="${LANE_XVFB_PIDS[$((id - 1))]}"
+            start_server
+            crashes_end_at_once
+        ) &
+        pids+=($!)
+    done
+    for id in "${pids[@]}"; do wait "$id" || status=1; done
+    return "$status"
+}
+
+# The browser stand-in DLL as every lane's atl.dll (see install_standin).
+install_standin_in_lanes() {  # DLL
+    local id
+    for id in $(seq "$LANES"); do
+        (use_lane "$id" && install_standin "$1")
+    done
+}
+
+# Ends every lane's wine server (and whatever runs in its prefix) and display.
+stop_lanes() {
+    local id
+    for id in $(seq "$LANES"); do
+        WINEPREFIX="$(lane_prefix "$id")" "$WINESERVER" -k >/dev/null 2>&1 || true
+        if [ -n "${LANE_XVFB_PIDS[$((id - 1))]:-}" ]; then
+            kill "${LANE_XVFB_PIDS[$((id - 1))]}" 2>/dev/null || true
+        fi
+    done
+}
+
+# The lanes as a CTest resource specification (ctest --resource-spec-file):
+# one resource "lane" with one slot each, ids 1 to LANES, as the tests ask
+# for them (RESOURCE_GROUPS "lane:1").
+write_lane_spec() {  # FILE
+    local id
+    {
+        printf '{"version": {"major": 1, "minor": 0}, "local": [{"lane": ['
+        for id in $(seq "$LANES"); do
+            [ "$id" = 1 ] || printf ', '
+            printf '{"id": "%s", "slots": 1}' "$id"
+        done
+        printf ']}]}\n'
+    } >"$1"
+}
+
+# The COUNT longest tests of a ctest run, longest first, with their seconds,
+# from its output's lines "12/119 Test  #12: Name .....   Passed    3.21 sec"
+# (failed and timed-out tests count too).
+longest_tests() {  # LOG COUNT
+    sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: \([^ ]*\) .* \([0-9][0-9.]*\) sec$/\2 \1/p' "$1" |
+        LC_ALL=C sort -rn | head -n "$2" | LC_ALL=C awk '{ printf "  %-40s %7.2f s\n", $2, $1 }'
 }

@@ -1,18 +1,58 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test on Wine under a virtual display: on
-# the 32-bit build, the product as shipped, wherever this machine's kernel
-# executes 32-bit code; elsewhere on the 64-bit build of the same sources.
-# The tests have a Wine prefix of their own (build/test-prefix), since the
-# browser stand-in becomes that prefix's atl.dll.
+# Builds what the suites need and runs every test on Wine under virtual
+# displays: on the 32-bit build, the product as shipped, wherever this
+# machine's kernel executes 32-bit code; elsewhere on the 64-bit build of the
+# same sources. The suites run side by side in lanes (ZUDIZAZUZ_TEST_LANES, 2
+# by default), each with a display, a Wine prefix and a wine server of its
+# own (build/test-prefix, build/test-prefix-lane2, ...), since tests type
+# keys, take screenshots and write the prefix's registry, and the browser
+# stand-in becomes each prefix's atl.dll. The 64-bit benchmarks are built
+# beside the tests, at the lowest priority, so that they keep building.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
-bash "$ROOT/scripts/build.sh"
-export WINEPREFIX="${WINEPREFIX:-$ROOT/build/test-prefix}"
-ZUDIZAZUZ_OWN_DISPLAY=1
+started=$SECONDS
+phase=$SECONDS
+took() {  # WHAT: the phase just ended, and how long it took
+    echo "test command: $1 ($((SECONDS - phase)) s)"
+    phase=$SECONDS
+}
+
+bash "$ROOT/scripts/install-deps.sh"
+lanes="${ZUDIZAZUZ_TEST_LANES:-2}"
+case "$lanes" in ''|*[!0-9]*|0) echo "ZUDIZAZUZ_TEST_LANES must be a number from 1: $lanes" >&2; exit 2 ;; esac
+first_prefix="${WINEPREFIX:-$ROOT/build/test-prefix}"
 source "$ROOT/scripts/session.sh"
-trap stop_session EXIT
-start_session
-crashes_end_at_once
+prefix_setup=""
+bench_build=""
+finish() {
+    [ -z "$prefix_setup" ] || kill "$prefix_setup" 2>/dev/null || true
+    [ -z "$bench_build" ] || kill -- "-$bench_build" 2>/dev/null || true
+    stop_lanes
+}
+trap finish EXIT
+mkdir -p "$ROOT/build"
+start_lane_displays "$lanes" "$first_prefix"
+
+# Which build the suites run on is settled by a 32-bit Windows program under
+# Wine (runs_32bit), in a prefix that is set up, and setting a new prefix up
+# takes a minute. The prefixes are set up meanwhile, and the build goes ahead
+# on what Wine's 32-bit loader says: it is a 32-bit Linux program, so where
+# the kernel cannot execute it no 32-bit Windows program runs either.
+prefix_log="$ROOT/build/test-prefix-setup.log"
+set_up_lane_prefixes >"$prefix_log" 2>&1 &
+prefix_setup=$!
+if loader_runs_32bit; then guess=i686; else guess=x64; fi
+bash "$ROOT/scripts/build.sh" tests "$guess"
+took "built what the suites on build/$guess need"
+if ! wait "$prefix_setup"; then
+    prefix_setup=""
+    cat "$prefix_log" >&2
+    echo "the tests' Wine prefixes could not be set up" >&2
+    exit 1
+fi
+prefix_setup=""
+start_lane_servers
+took "set up $lanes lanes, on displays $(lane_displays)"
 
 if runs_32bit; then
     tree=i686
@@ -22,11 +62,48 @@ else
     which="the 64-bit build (build/x64); the 32-bit run was skipped: $PROBE32_REASON, so this kernel cannot execute 32-bit code"
 fi
 echo "tests run on $which"
-install_standin "$ROOT/build/$tree/tests/standin/atl.dll"
+if [ "$tree" != "$guess" ]; then
+    echo "(Wine's 32-bit loader had said otherwise: building for build/$tree now)"
+    bash "$ROOT/scripts/build.sh" tests "$tree"
+    took "built what the suites on build/$tree need"
+fi
+install_standin_in_lanes "$ROOT/build/$tree/tests/standin/atl.dll"
+
+# The benchmarks build while the tests run, at the lowest priority: the tests
+# come first, the build takes what CPU time they leave. In a process group of
+# its own, so that an interrupted run can end all of it.
+bench_log="$ROOT/build/benchmarks-build.log"
+set -m
+nice -n 19 bash -c 'start=$SECONDS; bash "$1" benchmarks || exit; echo "built in $((SECONDS - start)) s"' \
+    build "$ROOT/scripts/build.sh" </dev/null >"$bench_log" 2>&1 &
+bench_build=$!
+set +m
+
+# One lane a test: ctest gives each test one of the lanes and runs at most one
+# test in a lane at a time; scripts/wine-run.sh puts the test on its lane's
+# display and in its lane's prefix. The costliest tests start first.
+spec="$ROOT/build/$tree/lanes.json"
+write_lane_spec "$spec"
+log="$ROOT/build/$tree/Testing/test-command.log"
+mkdir -p "$(dirname "$log")"
 cd "$ROOT/build/$tree"
 set +e
-ctest --output-on-failure --timeout 300 "$@"
-status=$?
+ctest --output-on-failure --timeout 300 -j "$lanes" --resource-spec-file "$spec" "$@" 2>&1 | tee "$log"
+status=${PIPESTATUS[0]}
 set -e
-echo "tests ran on $which"
+took "ran the tests"
+
+if wait "$bench_build"; then
+    echo "the 64-bit benchmarks (built beside the tests): $(tail -n 1 "$bench_log")"
+else
+    cat "$bench_log"
+    echo "the 64-bit benchmarks did not build" >&2
+    status=1
+fi
+bench_build=""
+took "waited for the benchmarks' build"
+
+echo "the three longest tests:"
+longest_tests "$log" 3
+echo "tests ran on $which; the test command took $((SECONDS - started)) s"
 exit "$status"

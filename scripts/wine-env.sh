@@ -43,3 +43,26 @@ wine_loader_for() {
         *) echo wine ;;
     esac
 }
+
+# Under the test command's lanes (scripts/test.sh) ctest hands each test one
+# lane, as CTEST_RESOURCE_GROUP_0_LANE="id:2,slots:1"; the lane's display and
+# prefix (and with the prefix its wine server) are in ZUDIZAZUZ_LANE_2_DISPLAY
+# and ZUDIZAZUZ_LANE_2_PREFIX. Sets DISPLAY, WINEPREFIX and ZUDIZAZUZ_LANE for
+# the test and the processes it starts; does nothing outside lanes, and fails,
+# saying why, for a lane the test command did not set up.
+enter_ctest_lane() {
+    local group="${CTEST_RESOURCE_GROUP_0_LANE:-}" id display_var prefix_var
+    [ -n "$group" ] || return 0
+    if [[ ! "$group" =~ ^id:([0-9a-z_]+),slots:[0-9]+$ ]]; then
+        echo "unexpected lane from ctest: $group" >&2
+        return 1
+    fi
+    id="${BASH_REMATCH[1]}"
+    display_var="ZUDIZAZUZ_LANE_${id}_DISPLAY"
+    prefix_var="ZUDIZAZUZ_LANE_${id}_PREFIX"
+    if [ -z "${!display_var:-}" ] || [ -z "${!prefix_var:-}" ]; then
+        echo "lane $id has no display or prefix ($display_var, $prefix_var)" >&2
+        return 1
+    fi
+    export DISPLAY="${!display_var}" WINEPREFIX="${!prefix_var}" ZUDIZAZUZ_LANE="$id"
+}

@@ -299,8 +299,9 @@ TEST(RunningFormScreenshot, BlueTextsOnTheirBackgroundsAndASystemColouredButton)
     };
 
     // Shots until the program has painted the whole form, or the deadline.
-    const std::string path =
-        "/tmp/zudizazuz-form-" + std::to_string(GetCurrentProcessId()) + ".ppm";
+    const std::string path = "/tmp/zudizazuz-form-" +
+                             std::to_string(std::hash<std::string>{}(Env("WINEPREFIX"))) + "-" +
+                             std::to_string(GetCurrentProcessId()) + ".ppm";
     std::vector<std::string> failed;
     WaitUntil([&] {
         std::optional<Screenshot> shot = TakeScreenshot(path);

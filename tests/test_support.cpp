@@ -77,8 +77,10 @@ bool RunUnix(const std::string& commandLine, int timeoutMs) {
 
 bool RunUnixToEnd(const std::string& commandLine, int timeoutMs) {
     static int runs = 0;
-    std::string marker = "/tmp/zudizazuz-run-" + std::to_string(GetCurrentProcessId()) + "-" +
-                         std::to_string(++runs) + ".done";
+    std::string marker = "/tmp/zudizazuz-run-" +
+                         std::to_string(std::hash<std::string>{}(Env("WINEPREFIX"))) + "-" +
+                         std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++runs) +
+                         ".done";
     std::string markerPath = WindowsPath(marker);
     DeleteFileA(markerPath.c_str());
     if (!RunUnix("/bin/sh -c \"" + commandLine + "; : > " + marker + "\"", timeoutMs)) return false;
