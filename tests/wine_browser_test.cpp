@@ -504,6 +504,38 @@ TEST(WineBrowserCreation, StartAddressIsFetchedByTheControl) {
     DestroyWindow(window);
 }
 
+// The web gadget tells the control's host that it draws for the system DPI
+// through ATL's ambient properties, which Wine's host does not have: the
+// gadget is made and navigates all the same.
+TEST(WineBrowserCreation, AHostWithoutAmbientPropertiesStillGivesAWorkingGadget) {
+    LoopbackServer server;
+    ASSERT_TRUE(server.Listening());
+    HWND window = OpenTestWindow("web gadget, Wine's host");
+    ASSERT_TRUE(FreeHostClass());
+    int32_t number = FreshNumber();
+    IWebBrowser2* browser = WEBGADGET(number, 0, 0, 300, 200, "about:blank", 0, 0);
+    ASSERT_NE(browser, nullptr);
+    using GetHost = HRESULT(WINAPI*)(HWND, IUnknown**);
+    auto getHost = reinterpret_cast<GetHost>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("atl.dll"), "AtlAxGetHost")));
+    ASSERT_NE(getHost, nullptr) << "Wine's atl.dll has no AtlAxGetHost";
+    IUnknown* host = nullptr;
+    ASSERT_EQ(getHost(GadgetID(number), &host), S_OK);
+    ASSERT_NE(host, nullptr);
+    const IID ambientDispatch = {0xb6ea2051, 0x048a, 0x11d1, {0x82, 0xb9, 0x00, 0xc0, 0x4f, 0xb9, 0x94, 0x2e}};
+    IUnknown* ambient = nullptr;
+    EXPECT_EQ(host->QueryInterface(ambientDispatch, reinterpret_cast<void**>(&ambient)), E_NOINTERFACE)
+        << "Wine's host has the ambient properties after all: the stand-in no longer models it";
+    if (ambient != nullptr) ambient->Release();
+    host->Release();
+
+    std::wstring address = server.WideUrl(L"/after/the/dpi/step");
+    EXPECT_EQ(WEBGADGETNAVIGATE(browser, address.c_str()), S_OK);
+    EXPECT_TRUE(PumpFor([&] { return server.Answered("/after/the/dpi/step"); }, server.Changed()))
+        << "requests: " << ::testing::PrintToString(server.Paths());
+    DestroyWindow(window);
+}
+
 // ---- COM apartment --------------------------------------------------------------
 
 // The library initialises no COM of its own; Wine's AtlAxWinInit does it
