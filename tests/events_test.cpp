@@ -2524,18 +2524,29 @@ LRESULT __stdcall RecordThenEatThreadMessages(HWND window, UINT message, WPARAM,
 // A loop nested inside a message that another thread sends (a menu, a
 // message box) takes every message of the thread: an entry recorded there
 // must still end WAITEVENT's wait.
-TEST(WaitEvent, AnEntryRecordedWhileANestedLoopEatsTheThreadsMessagesEndsTheWait) {
-    TestWindow window(WS_OVERLAPPEDWINDOW);
-    Drain();
-    SETWINDOWCALLBACK(reinterpret_cast<void*>(RecordThenEatThreadMessages), 0);
-    HWND target = window;
-    std::thread sender([target] {
+namespace {
+
+// WAITEVENT while another thread sends `message` to the window, whose
+// procedure hook `hook` answers it; the hook is switched off afterwards.
+Waited WaitEventWhileAnotherThreadSends(HWND window, UINT message, void* hook) {
+    SETWINDOWCALLBACK(hook, 0);
+    std::thread sender([window, message] {
         DWORD_PTR answer = 0;
-        SendMessageTimeoutA(target, kRecordThenEat, 0, 0, SMTO_NORMAL, 10000, &answer);
+        SendMessageTimeoutA(window, message, 0, 0, SMTO_NORMAL, 10000, &answer);
     });
     Waited waited = WaitEventWithPostAfter(window, 3000);
     sender.join();
     FREECALLBACK(0);
+    return waited;
+}
+
+}  // namespace
+
+TEST(WaitEvent, AnEntryRecordedWhileANestedLoopEatsTheThreadsMessagesEndsTheWait) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    Waited waited = WaitEventWhileAnotherThreadSends(
+        window, kRecordThenEat, reinterpret_cast<void*>(RecordThenEatThreadMessages));
     EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
     EXPECT_EQ(waited.code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 66);
@@ -2882,16 +2893,8 @@ LRESULT __stdcall RecordThenDispatchEverything(HWND window, UINT message, WPARAM
 TEST(WaitEvent, AnEntryRecordedWhileANestedLoopDispatchesEveryMessageEndsTheWaitAfterIt) {
     TestWindow window(WS_OVERLAPPEDWINDOW);
     Drain();
-    HookOff hookOff{0};
-    SETWINDOWCALLBACK(reinterpret_cast<void*>(RecordThenDispatchEverything), 0);
-    HWND target = window;
-    std::thread sender([target] {
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutA(target, kRecordThenDispatchAll, 0, 0, SMTO_NORMAL, 10000, &answer);
-    });
-    Waited waited = WaitEventWithPostAfter(window, 3000);
-    sender.join();
-    FREECALLBACK(0);
+    Waited waited = WaitEventWhileAnotherThreadSends(
+        window, kRecordThenDispatchAll, reinterpret_cast<void*>(RecordThenDispatchEverything));
     EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
     EXPECT_EQ(waited.code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 67);

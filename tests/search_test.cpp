@@ -34,6 +34,16 @@ struct SearchCase {
     std::wstring address;
 };
 
+// Puts the case's state into the form, runs the search request and checks
+// the address the browser was given.
+void SearchAndExpect(const FormFixture& form, const SearchCase& c) {
+    SetItemComboBox(app::kSiteList, c.index);
+    SetGadgetText(app::kKeywordBox, c.keywords);
+    app::SearchRequest();
+    EXPECT_EQ(form.LastNavigation(), Utf8(c.address))
+        << "index " << c.index << ", keywords \"" << c.keywords << "\"";
+}
+
 }  // namespace
 
 TEST(SearchRequestStandIn, FormStateBecomesTheAddressTheBrowserIsGiven) {
@@ -57,13 +67,7 @@ TEST(SearchRequestStandIn, FormStateBecomesTheAddressTheBrowserIsGiven) {
         {3, "", kEngine + L"+site:" + Site(3)},
         {2, "   ", kForum},
     };
-    for (const SearchCase& c : cases) {
-        SetItemComboBox(app::kSiteList, c.index);
-        SetGadgetText(app::kKeywordBox, c.keywords);
-        app::SearchRequest();
-        EXPECT_EQ(form.LastNavigation(), Utf8(c.address))
-            << "index " << c.index << ", keywords \"" << c.keywords << "\"";
-    }
+    for (const SearchCase& c : cases) SearchAndExpect(form, c);
 }
 
 // The placeholder is a hint, never a keyword: a search while the box holds
@@ -83,11 +87,7 @@ TEST(SearchRequestPlaceholderStandIn, ThePlaceholderIsNeverSearchedForAndOnlyItI
         {1, "Введите текст", kEngine + L"Введите текст+site:" + Site(1)},
     };
     for (const SearchCase& c : cases) {
-        SetItemComboBox(app::kSiteList, c.index);
-        SetGadgetText(app::kKeywordBox, c.keywords);
-        app::SearchRequest();
-        EXPECT_EQ(form.LastNavigation(), Utf8(c.address))
-            << "index " << c.index << ", keywords \"" << c.keywords << "\"";
+        SearchAndExpect(form, c);
         EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), c.keywords) << "a search changed the box";
     }
 
