@@ -52,6 +52,10 @@ int32_t Scaled(int32_t layoutPixels, int dpi) { return MulDiv(layoutPixels, dpi,
 
 int32_t Scaled(int32_t layoutPixels) { return Scaled(layoutPixels, SystemDpi()); }
 
+LayoutRect Scaled(const LayoutRect& layout) {
+    return LayoutRect{Scaled(layout.x), Scaled(layout.y), Scaled(layout.width), Scaled(layout.height)};
+}
+
 SIZE FittedWindowSize(SIZE wanted, SIZE room) {
     return SIZE{std::min(wanted.cx, room.cx), std::min(wanted.cy, room.cy)};
 }

@@ -40,6 +40,7 @@ int SystemDpi();
 // when none is given.
 int32_t Scaled(int32_t layoutPixels, int dpi);
 int32_t Scaled(int32_t layoutPixels);
+LayoutRect Scaled(const LayoutRect& layout);
 
 // The main window's outer size: the scaled size `wanted`, made to fit the
 // `room` of the work area.

@@ -73,12 +73,11 @@ void FitSiteListToTheLongestSite() {
 // work area: a window at 200 % on a small screen would otherwise reach past
 // its edges, the caption or the browser's bottom out of reach.
 HWND OpenMainWindow() {
-    POINT at{Scaled(kWindowLayout.x), Scaled(kWindowLayout.y)};
-    RECT work = WorkAreaAt(at);
-    SIZE size = FittedWindowSize(SIZE{Scaled(kWindowLayout.width), Scaled(kWindowLayout.height)},
-                                 SizeOf(work));
-    HWND window = gadgets::OpenWindow("Zudizazuz", at.x, at.y, size.cx, size.cy, kWindowStyle,
-                                      kWindowExStyle);
+    LayoutRect wanted = Scaled(kWindowLayout);
+    RECT work = WorkAreaAt(POINT{wanted.x, wanted.y});
+    SIZE size = FittedWindowSize(SIZE{wanted.width, wanted.height}, SizeOf(work));
+    HWND window = gadgets::OpenWindow("Zudizazuz", wanted.x, wanted.y, size.cx, size.cy,
+                                      kWindowStyle, kWindowExStyle);
     gadgets::CENTERWINDOW(window);
     RECT placed{};
     GetWindowRect(window, &placed);
@@ -113,8 +112,8 @@ HWND StartUp() {
     SetMainWindow(window);
 
     AskForTheCurrentEngine();
-    SetBrowser(gadgets::WEBGADGET(kWebGadget, Scaled(kBrowserLayout.x), Scaled(kBrowserLayout.y),
-                                  Scaled(kBrowserLayout.width), Scaled(kBrowserLayout.height),
+    LayoutRect browser = Scaled(kBrowserLayout);
+    SetBrowser(gadgets::WEBGADGET(kWebGadget, browser.x, browser.y, browser.width, browser.height,
                                   "about:blank", WS_VSCROLL | WS_HSCROLL | WS_TABSTOP,
                                   WS_EX_CLIENTEDGE));
     SilenceScriptErrors(Browser());
@@ -152,29 +151,25 @@ void KeepTheFormWhole(HWND window) {
 
 void CreateSearchForm() {
     using namespace gadgets;
-    auto at = [](const LayoutRect& layout) {
-        return LayoutRect{Scaled(layout.x), Scaled(layout.y), Scaled(layout.width),
-                          Scaled(layout.height)};
-    };
-    LayoutRect label = at(kLabelLayout);
+    LayoutRect label = Scaled(kLabelLayout);
     TEXTGADGET(kSiteLabel, label.x, label.y, label.width, label.height, "Поиск по сайту:",
                SS_CENTERIMAGE);
     SetGadgetColor(kSiteLabel, 0, kBlue, kTextColourOnly);
 
     // The three gadgets that take the keyboard focus are tab stops.
-    LayoutRect list = at(kSiteListLayout);
+    LayoutRect list = Scaled(kSiteListLayout);
     ComboBoxGadget(kSiteList, list.x, list.y, list.width, list.height,
                    CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
     for (const char* site : kSites) AddComboBoxItem(kSiteList, site, -1);
     SetItemComboBox(kSiteList, 0);
     FitSiteListToTheLongestSite();
 
-    LayoutRect box = at(kKeywordBoxLayout);
+    LayoutRect box = Scaled(kKeywordBoxLayout);
     STRINGGADGET(kKeywordBox, box.x, box.y, box.width, box.height, kPlaceholder,
                  ES_CENTER | ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
     SetGadgetColor(kKeywordBox, 0, kBlue, kTextColourOnly);
 
-    LayoutRect ok = at(kOkButtonLayout);
+    LayoutRect ok = Scaled(kOkButtonLayout);
     BUTTONGADGET(kOkButton, ok.x, ok.y, ok.width, ok.height, "OK", BS_PUSHBUTTON | WS_TABSTOP);
 }
 

@@ -236,7 +236,7 @@ stop_lanes() {
     done
 }
 
-# The lanes as a CTest resource specification (ctest --resource-spec-file):
+# The lanes as a CTest resource file (ctest --resource-spec-file):
 # one resource "lane" with one slot each, ids 1 to LANES, as the tests ask
 # for them (RESOURCE_GROUPS "lane:1").
 write_lane_spec() {  # FILE

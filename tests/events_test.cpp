@@ -1563,11 +1563,7 @@ TEST(WindowProcForeignNotifications, NotificationsFromOtherThreadsOrTheQueueAreN
     HANDLE thread = CreateThread(nullptr, 0, SendNotificationFromAnotherThread, &arguments, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     // The send is delivered while this thread waits for messages.
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    }
-    CloseHandle(thread);
+    ServeSendsUntilTheEndOf(thread);
     EXPECT_EQ(Event().listViewNumber, 0) << "the record from another thread was read";
     EXPECT_EQ(Event().listViewItem, 0);
     std::vector<Seen> seen = PumpAll();

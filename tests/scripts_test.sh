@@ -93,7 +93,7 @@ check "a test in lane 2" ":8 /lanes/one-lane2 2" "$(lane_env "id:2,slots:1")"
 check "a lane that was not set up" refused "$(lane_env "id:3,slots:1")"
 check "a lane ctest names unlike a lane" refused "$(lane_env "lane 2")"
 
-# The lanes' prefixes and the resource specification ctest is given.
+# The lanes' prefixes and the resource file ctest is given.
 lanes_of() {  # COUNT
     (
         source "$ROOT/scripts/session.sh" 2>/dev/null

@@ -58,6 +58,14 @@ void Drain() {
     }
 }
 
+void ServeSendsUntilTheEndOf(HANDLE thread) {
+    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+    }
+    CloseHandle(thread);
+}
+
 bool RunUnix(const std::string& commandLine, int timeoutMs) {
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;

@@ -50,6 +50,11 @@ bool WaitForEvent(int32_t code, int timeoutMs = 5000);
 // Empties the queue and the event stack.
 void Drain();
 
+// Lets the messages that another thread sends to this thread's windows be
+// delivered until that thread ends (at most 5 s between two of them), then
+// closes its handle.
+void ServeSendsUntilTheEndOf(HANDLE thread);
+
 // Runs a Linux program (for example xdotool) and waits for it; false when it
 // could not be started.
 bool RunUnix(const std::string& commandLine, int timeoutMs = 10000);

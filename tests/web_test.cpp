@@ -249,11 +249,7 @@ TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendReachesTheHost) {
     web.standIn.clearLog();
     HANDLE thread = CreateThread(nullptr, 0, ForwardFromAnotherThread, &key, 0, nullptr);
     ASSERT_NE(thread, nullptr);
-    while (MsgWaitForMultipleObjects(1, &thread, FALSE, 5000, QS_SENDMESSAGE) == WAIT_OBJECT_0 + 1) {
-        MSG message;
-        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
-    }
-    CloseHandle(thread);
+    ServeSendsUntilTheEndOf(thread);
     EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "another thread's forward reached the host";
 
     // Posted with addresses that hold no message of this thread, dispatched

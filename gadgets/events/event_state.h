@@ -74,6 +74,8 @@ bool PopEvent(StackEntry& entry);
 int EventStackCount();
 
 int32_t PageStep();
+// Whether the window is one of the library's: its class's procedure is FBGUIWINPROC.
+bool IsLibraryWindow(HWND window);
 // The message hook when it is switched on, else null.
 MessageHook ActiveMessageHook();
 

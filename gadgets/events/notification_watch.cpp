@@ -23,6 +23,7 @@
 // pays nothing.
 #include "gadgets/events/notification_watch.h"
 
+#include "gadgets/events/event_state.h"
 #include "gadgets/gadgets.h"
 
 namespace gadgets {
@@ -77,7 +78,7 @@ LRESULT CALLBACK WatchSends(int code, WPARAM sentByThisThread, LPARAM lParam) {
 bool MayNotify(HWND child) {
     static constexpr const char* kQuiet[] = {"Button", "ComboBox", "Edit", "ListBox", "ScrollBar",
                                              "Static", "ComboLBox", "MDIClient", "AtlAxWin"};
-    if (GetClassLongPtrA(child, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(FBGUIWINPROC)) return false;
+    if (IsLibraryWindow(child)) return false;
     char name[32];
     if (GetClassNameA(child, name, sizeof name) == 0) return false;
     for (const char* quiet : kQuiet) {

@@ -205,11 +205,6 @@ bool IsOpenComboList(HWND window) {
     return GADGETCLASS(combo) == kComboBoxKind && SendMessageA(combo, CB_GETDROPPEDSTATE, 0, 0) != 0;
 }
 
-bool IsLibraryWindow(HWND window) {
-    return window != nullptr &&
-           GetClassLongPtrA(window, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(FBGUIWINPROC);
-}
-
 // The window that stands for `focus` in its top-level window's tab order:
 // the focus itself when it is a child of the top-level window or of a
 // container of controls (WS_EX_CONTROLPARENT), else the control that holds

@@ -310,6 +310,11 @@ int32_t FREECALLBACK(int32_t kind) {
     return 1;
 }
 
+bool IsLibraryWindow(HWND window) {
+    return window != nullptr &&
+           GetClassLongPtrA(window, GCLP_WNDPROC) == reinterpret_cast<ULONG_PTR>(FBGUIWINPROC);
+}
+
 MessageHook ActiveMessageHook() { return messageHookOn ? messageHook : nullptr; }
 
 }  // namespace gadgets

@@ -25,14 +25,10 @@ bool SameObject(IUnknown* one, IUnknown* other) {
     return same;
 }
 
-// Not in every import library's list of interface identifiers.
-constexpr IID kIID_IHTMLElement3 = {
-    0x3050f673, 0x98b5, 0x11cf, {0xbb, 0x82, 0x00, 0xaa, 0x00, 0xbd, 0xce, 0x0b}};
-
 bool IsEditable(IHTMLElement* element) {
     IHTMLElement3* element3 = nullptr;
     VARIANT_BOOL editable = VARIANT_FALSE;
-    bool is = SUCCEEDED(element->QueryInterface(kIID_IHTMLElement3, reinterpret_cast<void**>(&element3))) &&
+    bool is = SUCCEEDED(element->QueryInterface(__uuidof(IHTMLElement3), reinterpret_cast<void**>(&element3))) &&
               element3 != nullptr && SUCCEEDED(element3->get_isContentEditable(&editable)) &&
               editable != VARIANT_FALSE;
     Release(element3);
