@@ -47,6 +47,11 @@ void SilenceScriptErrors(IWebBrowser2* browser);
 // scale; its maximum stays the system's.
 void KeepTheFormWhole(HWND window);
 
+// Where the process's code page is not Windows-1251, in which the program's
+// texts are stored, tells the user so in a message box owned by `window`, in
+// Russian and in English, with where Windows sets it; nothing where it is.
+void WarnWhenNotInTheRussianCodePage(HWND window);
+
 // Start-up: the main window, its shortcuts and timers, and the search form,
 // laid out for the system DPI, with the keyboard focus in the keyword box.
 HWND StartUp();

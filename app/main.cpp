@@ -3,5 +3,6 @@
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     HWND window = app::StartUp();
+    app::WarnWhenNotInTheRussianCodePage(window);
     ExitProcess(static_cast<UINT>(app::RunMainLoop(window)));
 }

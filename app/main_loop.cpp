@@ -69,6 +69,19 @@ void FitSiteListToTheLongestSite() {
     SendMessageA(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
 }
 
+// The layout lets the label reach under the site list's left edge. The
+// label draws only the part beside the list (its window region), so that
+// the list shows whole, its border and first letter at every scale, and
+// takes the clicks there; both keep the rectangles the layout gives them,
+// and their order, which makes the label the list's name for screen readers.
+void KeepTheLabelOffTheSiteList(const LayoutRect& label, const LayoutRect& list) {
+    if (list.x >= label.x + label.width) return;
+    HRGN beside = CreateRectRgn(0, 0, list.x - label.x, label.height);
+    if (beside != nullptr && !SetWindowRgn(gadgets::GadgetID(kSiteLabel), beside, TRUE)) {
+        DeleteObject(beside);  // the window takes the region only when it succeeds
+    }
+}
+
 // The main window at the display's scale, centred, and no larger than the
 // work area: a window at 200 % on a small screen would otherwise reach past
 // its edges, the caption or the browser's bottom out of reach.
@@ -163,6 +176,8 @@ void CreateSearchForm() {
     for (const char* site : kSites) AddComboBoxItem(kSiteList, site, -1);
     SetItemComboBox(kSiteList, 0);
     FitSiteListToTheLongestSite();
+
+    KeepTheLabelOffTheSiteList(label, list);
 
     LayoutRect box = Scaled(kKeywordBoxLayout);
     STRINGGADGET(kKeywordBox, box.x, box.y, box.width, box.height, kPlaceholder,

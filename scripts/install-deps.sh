@@ -14,7 +14,6 @@ have_cmd Xvfb || need+=(xvfb)
 have_cmd xdotool || need+=(xdotool)
 have_cmd import || need+=(imagemagick)
 dpkg -s fonts-wine >/dev/null 2>&1 || need+=(fonts-wine)  # Marlett draws the caption buttons
-have_cmd localedef || need+=(locales)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 # wine32 runs the 32-bit product where the kernel executes 32-bit code; wine64
 # runs the 64-bit build of the same sources everywhere else.
@@ -31,9 +30,4 @@ if [ ${#need[@]} -gt 0 ]; then
     fi
     $SUDO apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
-
-# The program's texts live in Windows-1251; Wine derives the ANSI code page from LANG.
-if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
-    $SUDO localedef -i ru_RU -f UTF-8 ru_RU.UTF-8
 fi

@@ -31,9 +31,9 @@ html_engine_installed() {
     done
     return 1
 }
-# LANG selects the ANSI code page: ru_RU gives Windows-1251.
-export LANG=ru_RU.UTF-8
-export LC_ALL=ru_RU.UTF-8
+# The locale stays the user's: the program asks for its code page,
+# Windows-1251, in its manifest, which Wine honours whatever LANG says
+# (typing Cyrillic on Wine still wants a Russian LANG: see the README).
 export WINESERVER=/usr/lib/wine/wineserver64
 
 # The loader for a Windows executable: wine64 for PE32+, wine for PE32.

@@ -693,3 +693,48 @@ TEST(RunningFormScaled, AWindowLargerThanTheScreenIsFittedToTheWorkArea) {
         EXPECT_EQ(CloseAndWait(program), 0);
     }
 }
+
+// The layout puts the label's right end 5 pixels (7 at 150 %) under the site
+// list's left edge. The list is drawn whole over it: in that strip no pixel
+// has the label's background, where the label drawn over the list hid the
+// list's border, and at 150 % the first letter of the forum's address.
+TEST(RunningFormScaled, TheSiteListIsDrawnWholeOverTheLabelsEnd) {
+    constexpr COLORREF kLabelFace = 0xF0F0F0;
+    for (DWORD dpiValue : {96u, 144u}) {
+        SCOPED_TRACE("at " + std::to_string(dpiValue) + " DPI");
+        DisplayDpi dpi(dpiValue);
+        ASSERT_TRUE(dpi.Set());
+        RunningProgram program;
+        StartItself(program);
+        ASSERT_NE(program.window, nullptr);
+        RECT list = ScreenRect(program.Gadget(app::kSiteList));
+        RECT label = ScreenRect(program.Gadget(app::kSiteLabel));
+        RECT strip{list.left, std::max(list.top, label.top), label.right,
+                   std::min(list.bottom, label.bottom)};
+        ASSERT_LT(strip.left, strip.right) << "the label no longer reaches under the list";
+        RECT besideTheList = label;
+        besideTheList.right = list.left;
+
+        const std::string path = "/tmp/zudizazuz-label-" +
+                                 std::to_string(std::hash<std::string>{}(Env("WINEPREFIX"))) + "-" +
+                                 std::to_string(GetCurrentProcessId()) + ".ppm";
+        int labelFaceInStrip = -1;
+        int blueText = 0;
+        // Once the label has drawn its text, and so its background.
+        bool drawn = WaitUntil([&] {
+            std::optional<Screenshot> shot = TakeScreenshot(path);
+            if (!shot || shot->width < list.right || shot->height < list.bottom) return false;
+            blueText = shot->Count(besideTheList, kBlue);
+            labelFaceInStrip = shot->Count(strip, kLabelFace);
+            return blueText >= 20 && labelFaceInStrip == 0;
+        }, 5000);
+        EXPECT_TRUE(drawn) << labelFaceInStrip << " of the strip's " << Width(strip) * Height(strip)
+                           << " pixels have the label's background; " << blueText
+                           << " pixels of blue label text; the last screenshot is at " << path;
+        if (drawn) DeleteFileA(WindowsPath(path).c_str());
+        // The strip is the list's for the mouse too.
+        POINT inStrip{(strip.left + strip.right) / 2, (strip.top + strip.bottom) / 2};
+        EXPECT_EQ(WindowFromPoint(inStrip), program.Gadget(app::kSiteList));
+        EXPECT_EQ(CloseAndWait(program), 0);
+    }
+}

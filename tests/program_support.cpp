@@ -120,10 +120,7 @@ std::string XWindow(HWND window) {
     return std::to_string(reinterpret_cast<uintptr_t>(GetPropA(window, "__wine_x11_whole_window")));
 }
 
-namespace {
-
-// Starts the executable that the environment variable names; see Start.
-void StartExecutable(RunningProgram& program, const char* variable) {
+void StartAt(RunningProgram& program, const std::string& path, bool focus) {
     static int starts = 0;
     char folder[MAX_PATH] = {};
     GetTempPathA(sizeof folder, folder);
@@ -132,7 +129,6 @@ void StartExecutable(RunningProgram& program, const char* variable) {
     DeleteFileA(program.logPath.c_str());
     SetEnvironmentVariableA("ZUDIZAZUZ_STANDIN_LOG", program.logPath.c_str());
 
-    std::string path = WindowsPath(Env(variable));
     std::string line = "\"" + path + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
@@ -145,14 +141,14 @@ void StartExecutable(RunningProgram& program, const char* variable) {
     });
     ASSERT_NE(program.window, nullptr) << "the window \"Zudizazuz\" did not appear";
     WaitForInputIdle(program.process.hProcess, 15000);
-    ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + XWindow(program.window)));
+    if (focus) {
+        ASSERT_TRUE(RunUnixToEnd("/usr/bin/xdotool windowfocus --sync " + XWindow(program.window)));
+    }
 }
 
-}  // namespace
+void Start(RunningProgram& program) { StartAt(program, WindowsPath(Env("ZUDIZAZUZ_EXE_STANDIN"))); }
 
-void Start(RunningProgram& program) { StartExecutable(program, "ZUDIZAZUZ_EXE_STANDIN"); }
-
-void StartItself(RunningProgram& program) { StartExecutable(program, "ZUDIZAZUZ_EXE"); }
+void StartItself(RunningProgram& program) { StartAt(program, WindowsPath(Env("ZUDIZAZUZ_EXE"))); }
 
 int WaitForExit(RunningProgram& program, int timeoutMs) {
     if (WaitForSingleObject(program.process.hProcess, timeoutMs) != WAIT_OBJECT_0) return -1;

@@ -56,6 +56,10 @@ void Start(RunningProgram& program);
 // not hold "StandIn".
 void StartItself(RunningProgram& program);
 
+// The same for a copy of the program at a Windows path; `focus`: give its X
+// window the input focus.
+void StartAt(RunningProgram& program, const std::string& path, bool focus = true);
+
 // Waits for the program to end; its exit status, or -1 when it did not end.
 int WaitForExit(RunningProgram& program, int timeoutMs = 15000);
 
