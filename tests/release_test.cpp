@@ -72,6 +72,14 @@ TEST(ReleaseResources, VersionAndManifestReadBackFromBothBuilds) {
                                 "WindowsSettings\">System</dpiAwareness>"),
                   std::string::npos)
             << path << " manifest lacks the dpiAwareness element of Windows 10";
+        // The program's code page, Windows-1251, whatever the system's code
+        // page for programs that are not Unicode (Windows 11 and Server 2022
+        // on), in the one windowsSettings element.
+        size_t codePage = manifest.find("<activeCodePage xmlns=\"http://schemas.microsoft.com/SMI/"
+                                        "2019/WindowsSettings\">ru-RU</activeCodePage>");
+        EXPECT_NE(codePage, std::string::npos) << path << " manifest does not ask for code page 1251";
+        EXPECT_LT(manifest.find("<windowsSettings>"), codePage);
+        EXPECT_GT(manifest.find("</windowsSettings>"), codePage);
         EXPECT_EQ(manifest.find("<windowsSettings>"), manifest.rfind("<windowsSettings>"));
         std::string lower = manifest;
         for (char& c : lower) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
