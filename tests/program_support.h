@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -83,6 +84,19 @@ int FireNewWindow3In(const RunningProgram& program, const std::wstring& url);
 // whether it is content-editable ("active" alone: none). True when the
 // stand-in understood it.
 bool SteerStandIn(const RunningProgram& program, const std::wstring& command);
+
+// ---- What a search address carries -------------------------------------------
+
+// The keywords as a search address carries them, one piece a character (a
+// surrogate pair is one): ASCII as itself but "%", "&", "#" and "+" as their
+// escapes; every other character as the percent-escapes of its UTF-8 bytes,
+// a lone surrogate as those of U+FFFD.
+std::vector<std::wstring> KeywordPieces(const std::wstring& keywords);
+// The percent-escapes undone and the bytes read as UTF-8; nothing when an
+// escape is cut or not hexadecimal, or the bytes are not UTF-8.
+std::optional<std::wstring> PercentDecoded(const std::wstring& text);
+// Whether every unit is ASCII (below 128).
+bool IsAscii(const std::wstring& text);
 
 // The program's working set in bytes (GetProcessMemoryInfo; Wine reads it
 // from the Unix process's VmRSS), and its peak so far; 0 when it cannot be read.

@@ -137,10 +137,11 @@ std::wstring Site(int index) { return Widen(app::kSites[index], CP_ACP); }
 
 // The address for the forum at `index` and the keywords as the program reads
 // the box: prefix, as many whole keyword pieces as leave room for the
-// restriction within 255 units (four characters go as escapes that are never
-// cut), then the restriction; the forum searched on its own page trims the
-// spaces around the keywords and has no restriction. The placeholder is no
-// keyword.
+// restriction within 255 units (ASCII as itself but four characters as
+// escapes, every other character as the escapes of its UTF-8 bytes; none is
+// ever cut), then the restriction; the forum searched on its own page trims
+// the spaces around the keywords and has no restriction. The placeholder is
+// no keyword.
 std::wstring ExpectedSearch(int index, std::wstring keywords) {
     if (keywords == Widen(app::kPlaceholder, CP_ACP)) keywords.clear();
     bool ownPage = index == app::kForumSearchIndex;
@@ -148,15 +149,8 @@ std::wstring ExpectedSearch(int index, std::wstring keywords) {
     std::wstring address = ownPage ? kForumSearchPrefix : kEnginePrefix;
     std::wstring restriction = ownPage ? L"" : kRestriction + Site(index);
     size_t end = kMaxUnits - restriction.size();
-    for (wchar_t letter : keywords) {
-        std::wstring piece(1, letter);
-        switch (letter) {
-            case L'%': piece = L"%25"; break;
-            case L'&': piece = L"%26"; break;
-            case L'#': piece = L"%23"; break;
-            case L'+': piece = L"%2B"; break;
-            default: break;
-        }
+    // Every character takes a unit at least: no more than these can fit.
+    for (const std::wstring& piece : KeywordPieces(keywords.substr(0, kMaxUnits))) {
         if (address.size() + piece.size() > end) break;
         address += piece;
     }
@@ -175,7 +169,7 @@ std::string SearchFault(const std::wstring& address, const FormState& before, co
     if (address.size() > kMaxUnits) {
         return "longer than 255 units (" + std::to_string(address.size()) + ")";
     }
-    if (ThroughCodePage(address) != address) return "holds characters outside code page 1251";
+    if (!IsAscii(address)) return "holds characters outside ASCII";
     int forum = -1;
     if (StartsWith(address, kForumSearchPrefix)) {
         forum = app::kForumSearchIndex;
