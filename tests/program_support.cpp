@@ -10,6 +10,7 @@
 #include <string>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <cwctype>
 #include <algorithm>
@@ -167,9 +168,11 @@ int WaitForExit(RunningProgram& program, int timeoutMs) {
     return static_cast<int>(code);
 }
 
-int FireNewWindow3In(const RunningProgram& program, const std::wstring& url) {
-    COPYDATASTRUCT copy{kStandInNewWindow3, static_cast<DWORD>(url.size() * sizeof(wchar_t)),
-                        const_cast<wchar_t*>(url.data())};
+int FireNewWindow3In(const RunningProgram& program, const std::wstring& url, DWORD flags) {
+    std::vector<BYTE> data(sizeof flags + url.size() * sizeof(wchar_t));
+    std::memcpy(data.data(), &flags, sizeof flags);
+    std::memcpy(data.data() + sizeof flags, url.data(), url.size() * sizeof(wchar_t));
+    COPYDATASTRUCT copy{kStandInNewWindow3WithFlags, static_cast<DWORD>(data.size()), data.data()};
     DWORD_PTR answer = 0;
     HWND host = program.Gadget(1);  // the web gadget: the stand-in's host window
     if (!SendMessageTimeoutW(host, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),

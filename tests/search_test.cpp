@@ -12,7 +12,9 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <gtest/gtest.h>
+#include <shobjidl.h>
 
+#include <functional>
 #include <optional>
 
 using namespace gadgets;
@@ -291,7 +293,7 @@ TEST(EventSinkInterfaces, AnswersOnlyIUnknownAndIDispatchAndCountsReferences) {
     }
 }
 
-TEST(EventSinkStandIn, CancelsNewWindow2AndOpensNewWindow3InTheWebGadget) {
+TEST(EventSinkStandIn, CancelsNewWindow2AndOpensOnlyWebAddressesTheUserAskedForFromNewWindow3) {
     FormFixture form;
     ASSERT_NE(form.browser, nullptr);
     app::EventSink sink;
@@ -303,20 +305,67 @@ TEST(EventSinkStandIn, CancelsNewWindow2AndOpensNewWindow3InTheWebGadget) {
     EXPECT_EQ(form.standIn.fireNewWindow2(), VARIANT_TRUE);
     EXPECT_TRUE(form.standIn.Calls("Navigate").empty());
 
-    struct Case {
+    struct Address {
         const wchar_t* url;
-        std::wstring navigated;
+        const wchar_t* opens;  // as the program navigates it; null: never, whoever asks
     };
-    const Case cases[] = {
+    const Address addresses[] = {
+        {L"javascript:alert(document.cookie)", nullptr},
+        {L"JavaScript:void(0)", nullptr},
+        {L"vbscript:MsgBox(1)", nullptr},
+        {L"file:///C:/windows/win.ini", nullptr},
+        {L"about:blank", nullptr},
+        {L"res://ieframe.dll/navcancl.htm", nullptr},
+        {L"ms-settings:privacy", nullptr},
+        {L"mk:@MSITStore:C:\\help.chm::/page.htm", nullptr},
+        {L" http://127.0.0.1/", nullptr},       // not the scheme at its start
+        {L"httpx://127.0.0.1/", nullptr},
+        {L"h\u0442tp://127.0.0.1/", nullptr},  // a Cyrillic te, kept by code page 1251
+        {L"javascript:\u4E2D", nullptr},       // narrowed, still a script
         {L"http://127.0.0.1/page?a=1&b=2", L"http://127.0.0.1/page?a=1&b=2"},
-        {L"http://127.0.0.1/Привет", L"http://127.0.0.1/Привет"},
+        {L"https://127.0.0.1/", L"https://127.0.0.1/"},
+        {L"HtTpS://127.0.0.1/Привет", L"HtTpS://127.0.0.1/Привет"},
+        {L"HTTP://127.0.0.1/", L"HTTP://127.0.0.1/"},
         {L"http://127.0.0.1/\u4E2D", L"http://127.0.0.1/?"},  // outside the code page
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(form.standIn.fireNewWindow3(c.url), VARIANT_FALSE) << "Cancel was touched";
-        EXPECT_EQ(form.LastNavigation(), Utf8(c.navigated)) << Utf8(c.url);
+    struct Flags {
+        DWORD flags;
+        const char* name;
+        bool user;  // the user's own click or key asked for the window
+    };
+    const Flags flagCases[] = {
+        {0, "0 (a page on its own, as on load)", false},
+        {NWMF_UNLOADING, "NWMF_UNLOADING", false},
+        {NWMF_USERINITED, "NWMF_USERINITED alone (a second window of one click)", false},
+        {NWMF_FIRST, "NWMF_FIRST alone", false},
+        {NWMF_USERINITED | NWMF_HTMLDIALOG, "NWMF_USERINITED|NWMF_HTMLDIALOG", false},
+        {NWMF_USERINITED | NWMF_FIRST, "NWMF_USERINITED|NWMF_FIRST", true},
+        {NWMF_USERINITED | NWMF_FIRST | NWMF_FORCEWINDOW, "NWMF_USERINITED|NWMF_FIRST|NWMF_FORCEWINDOW", true},
+        {NWMF_USERREQUESTED, "NWMF_USERREQUESTED", true},
+        {NWMF_USERALLOWED, "NWMF_USERALLOWED", true},
+        {NWMF_OVERRIDEKEY, "NWMF_OVERRIDEKEY", true},
+    };
+    size_t opened = 0;
+    for (const Address& address : addresses) {
+        for (const Flags& f : flagCases) {
+            std::string what = Quote(address.url) + " with " + f.name;
+            form.standIn.clearLog();
+            EXPECT_EQ(form.standIn.fireNewWindow3WithFlags(address.url, f.flags), VARIANT_FALSE)
+                << what << ": Cancel was touched";
+            std::vector<std::string> navigations = form.standIn.Calls("Navigate");
+            if (address.opens != nullptr && f.user) {
+                EXPECT_EQ(navigations, std::vector<std::string>{"Navigate " + Utf8(address.opens)}) << what;
+                ++opened;
+            } else {
+                EXPECT_EQ(navigations, std::vector<std::string>{}) << what;
+            }
+        }
     }
+    EXPECT_EQ(opened, 5u * 5u);
+    // Without flags (the stand-in's plain NewWindow3) a window is no user's.
     form.standIn.clearLog();
+    form.standIn.fireNewWindow3(L"http://127.0.0.1/");
+    EXPECT_TRUE(form.standIn.Calls("Navigate").empty());
     form.standIn.fireEvent(104);  // DownloadComplete: nothing
     form.standIn.fireEvent(DISPID_BEFORENAVIGATE2);
     EXPECT_EQ(form.standIn.Log(), "");
@@ -450,7 +499,7 @@ struct EventArguments {
             arguments[1].vt = VT_BSTR;
             arguments[1].bstrVal = context;
             arguments[2].vt = VT_I4;
-            arguments[2].lVal = 0;
+            arguments[2].lVal = NWMF_USERINITED | NWMF_FIRST;  // a click
             arguments[4].vt = VT_BYREF | VT_DISPATCH;
             arguments[4].ppdispVal = &newWindow;
         }
@@ -524,6 +573,61 @@ TEST(EventSinkGuardsStandIn, MissingEmptyOrMistypedArgumentsCancelAndOpenNothing
             EXPECT_TRUE(navigations.empty()) << c.name << ": navigated to " << form.LastNavigation();
         }
     }
+}
+
+// NewWindow3's flags as a 32-bit integer by value or by reference; any other
+// type, a reference to nothing, or no flags argument at all, is no user's.
+TEST(EventSinkGuardsStandIn, NewWindow3FlagsAreReadAsAnIntegerByValueOrReferenceAndOtherwiseNotTheUsers) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    app::EventSink sink;
+    LONG click = NWMF_USERINITED | NWMF_FIRST;
+    ULONG clickUnsigned = NWMF_USERREQUESTED;
+    LONG none = 0;
+    BSTR text = SysAllocString(L"6");
+    struct Case {
+        const char* name;
+        VARTYPE type;
+        std::function<void(VARIANT&)> set;
+        UINT count;  // arguments given: the address first
+        bool navigates;
+    };
+    const Case cases[] = {
+        {"VT_I4", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 5, true},
+        {"VT_UI4", VT_UI4, [&](VARIANT& v) { v.ulVal = clickUnsigned; }, 5, true},
+        {"VT_BYREF|VT_I4", VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = &click; }, 5, true},
+        {"VT_BYREF|VT_UI4", VT_BYREF | VT_UI4, [&](VARIANT& v) { v.pulVal = &clickUnsigned; }, 5, true},
+        {"VT_I4, only the three last arguments", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 3, true},
+        {"VT_I4 0", VT_I4, [&](VARIANT& v) { v.lVal = 0; }, 5, false},
+        {"VT_BYREF|VT_I4 to 0", VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = &none; }, 5, false},
+        {"VT_BYREF|VT_I4 to nothing", VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = nullptr; }, 5, false},
+        {"VT_BYREF|VT_UI4 to nothing", VT_BYREF | VT_UI4, [&](VARIANT& v) { v.pulVal = nullptr; }, 5, false},
+        {"VT_I2", VT_I2, [&](VARIANT& v) { v.lVal = click; }, 5, false},
+        {"VT_BSTR \"6\"", VT_BSTR, [&](VARIANT& v) { v.bstrVal = text; }, 5, false},
+        {"VT_EMPTY over a click", VT_EMPTY, [&](VARIANT& v) { v.lVal = click; }, 5, false},
+        {"VT_NULL", VT_NULL, [&](VARIANT& v) { v.lVal = click; }, 5, false},
+        {"no flags: two arguments", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 2, false},
+        {"no flags: the address alone", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 1, false},
+    };
+    for (const Case& c : cases) {
+        EventArguments event(DISPID_NEWWINDOW3, First::kWellFormed);
+        event.arguments[2].vt = c.type;
+        c.set(event.arguments[2]);
+        DISPPARAMS parameters{event.arguments, nullptr, c.count, 0};
+        form.standIn.clearLog();
+        EXPECT_EQ(sink.Invoke(DISPID_NEWWINDOW3, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                              &parameters, nullptr, nullptr, nullptr),
+                  S_OK)
+            << c.name;
+        EXPECT_EQ(event.cancel, VARIANT_FALSE) << c.name << ": Cancel";
+        std::vector<std::string> navigations = form.standIn.Calls("Navigate");
+        if (c.navigates) {
+            EXPECT_EQ(navigations, std::vector<std::string>{"Navigate " + Utf8(kNewWindowAddress)}) << c.name;
+        } else {
+            EXPECT_TRUE(navigations.empty()) << c.name << ": navigated to " << form.LastNavigation();
+        }
+    }
+    SysFreeString(text);
 }
 
 TEST(EventSinkInterfaces, QueryInterfaceWithoutAnOutPointerIsRefused) {
