@@ -7,10 +7,59 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <ocidl.h>
+#include <shobjidl.h>
 
 #include <cstdlib>
 
 namespace app {
+
+namespace {
+
+// NewWindow3's dwFlags (the NWMF_* that the pop-up blocker weighs), passed
+// by value or by reference as a 32-bit integer; none, or any other type,
+// says nothing of the user.
+DWORD NewWindowFlags(const DISPPARAMS& parameters) {
+    if (parameters.cArgs < 3) return 0;
+    const VARIANT& flags = parameters.rgvarg[2];  // bstrUrl, bstrUrlContext, dwFlags
+    switch (flags.vt) {
+        case VT_I4: return static_cast<DWORD>(flags.lVal);
+        case VT_UI4: return flags.ulVal;
+        case VT_BYREF | VT_I4: return flags.plVal != nullptr ? static_cast<DWORD>(*flags.plVal) : 0;
+        case VT_BYREF | VT_UI4: return flags.pulVal != nullptr ? *flags.pulVal : 0;
+        default: return 0;
+    }
+}
+
+// The user's own click or key asked for the window: the first window of one
+// click or key, "Open in new window" or Shift with a click, a window the
+// user let through the pop-up blocker, or the blocker's override key. A
+// page that opens windows by itself (on load, as it unloads, a second one
+// from one click) is held back, as by every browser's pop-up blocker.
+bool AskedByTheUser(DWORD flags) {
+    constexpr DWORD kFirstOfAClick = DWORD{NWMF_USERINITED} | DWORD{NWMF_FIRST};
+    constexpr DWORD kAskedOtherwise =
+        DWORD{NWMF_USERREQUESTED} | DWORD{NWMF_USERALLOWED} | DWORD{NWMF_OVERRIDEKEY};
+    return (flags & kFirstOfAClick) == kFirstOfAClick || (flags & kAskedOtherwise) != 0;
+}
+
+bool StartsWithIgnoringAsciiCase(const wchar_t* text, const wchar_t* lowerStart) {
+    for (; *lowerStart != L'\0'; ++text, ++lowerStart) {
+        wchar_t unit = *text >= L'A' && *text <= L'Z' ? static_cast<wchar_t>(*text - L'A' + L'a') : *text;
+        if (unit != *lowerStart) return false;
+    }
+    return true;
+}
+
+// A web address: scheme http or https, in any letter case. A script address
+// navigated from the host runs in the document the user reads (javascript:,
+// vbscript:), and local or system ones (file:, res:, mk:, ms-settings:)
+// reach past the web: none of them opens from a page's request.
+bool IsWebAddress(const wchar_t* address) {
+    return address != nullptr && (StartsWithIgnoringAsciiCase(address, L"http:") ||
+                                  StartsWithIgnoringAsciiCase(address, L"https:"));
+}
+
+}  // namespace
 
 const char* const kBannerHtml =
     "<P> <P> <P> <P> <P> <div style=\"text-align: center; color: rgb(204, 0, 0);\">"
@@ -48,12 +97,13 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters,
         // Cancel: no second browser window opens.
         if (last.vt == (VT_BYREF | VT_BOOL) && last.pboolVal != nullptr) *last.pboolVal = VARIANT_TRUE;
     } else if (id == DISPID_NEWWINDOW3) {
-        // The address the new window would show opens here instead; what the
-        // code page cannot hold arrives as its default character.
-        if (last.vt == VT_BSTR) {
+        // A web address the user asked for opens here instead of in a new
+        // window; what the code page cannot hold arrives as its default
+        // character, and the address is judged as it would be navigated.
+        if (last.vt == VT_BSTR && AskedByTheUser(NewWindowFlags(*parameters))) {
             std::string narrow = gadgets::UTFTOASCII(last.bstrVal);
             wchar_t* address = gadgets::ASCIITOUTF(narrow);
-            gadgets::WEBGADGETNAVIGATE(Browser(), address);
+            if (IsWebAddress(address)) gadgets::WEBGADGETNAVIGATE(Browser(), address);
             std::free(address);
         }
     }

@@ -11,7 +11,9 @@ struct IWebBrowser2;
 namespace app {
 
 // An IDispatch-only sink for the browser's DWebBrowserEvents2: it cancels
-// NewWindow2 and opens NewWindow3's address in the web gadget itself.
+// NewWindow2, and opens NewWindow3's address in the web gadget itself when
+// it is a web address (http or https) that the user's own click or key asked
+// for; any other new-window request opens nothing.
 class EventSink : public IDispatch {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;

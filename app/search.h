@@ -9,11 +9,20 @@ namespace app {
 // The longest address the browser is given, in UTF-16 units.
 constexpr size_t kMaxAddressUnits = 255;
 
+// Appends to `address` as many whole characters of `keywords` (UTF-16, zero
+// ended; null for none) as fit into `room` units, each as an address carries
+// it: ASCII as itself but "%", "&", "#" and "+" escaped; every other
+// character as the percent-escapes of its UTF-8 bytes (a surrogate pair is
+// one character, a lone surrogate stands for U+FFFD). Returns the units added.
+size_t AppendKeywords(std::wstring& address, const wchar_t* keywords, size_t room);
+
 // The address for the forum at `siteIndex` (its root address `siteText`) and
 // the keywords as the keyword box holds them: the forum's own search page for
 // the forum search index, otherwise a search engine query restricted to the
-// forum. At most 255 units; the keywords are shortened to fit, never the
-// restriction, and never inside an escape.
+// forum. The address is ASCII only: every keyword character outside ASCII
+// goes as the percent-escapes of its UTF-8 bytes. At most 255 units; the
+// keywords are shortened to fit, never the restriction, and never inside one
+// character's escapes.
 std::wstring SearchAddress(int32_t siteIndex, const std::string& siteText,
                            const std::string& keywords);
 

@@ -46,23 +46,6 @@ std::wstring AsTheProgramReadsIt(const std::wstring& keywords) {
     return Widen(Narrow(keywords, CP_ACP), CP_ACP);
 }
 
-// The keywords as the address carries them: one letter a piece, except the
-// four characters that would change the address's structure, which go as
-// escapes that are never cut.
-std::vector<std::wstring> Pieces(const std::wstring& keywords) {
-    std::vector<std::wstring> pieces;
-    for (wchar_t letter : keywords) {
-        switch (letter) {
-            case L'%': pieces.push_back(L"%25"); break;
-            case L'&': pieces.push_back(L"%26"); break;
-            case L'#': pieces.push_back(L"%23"); break;
-            case L'+': pieces.push_back(L"%2B"); break;
-            default: pieces.push_back(std::wstring(1, letter)); break;
-        }
-    }
-    return pieces;
-}
-
 // The address for the forum at `index` and the keywords typed into the box:
 // prefix, as many whole pieces as leave room for the restriction within 255
 // units, then the restriction (none for the forum searched on its own page).
@@ -71,7 +54,8 @@ std::wstring ExpectedAddress(int index, const std::wstring& typed) {
     if (index == app::kForumSearchIndex) keywords = TrimSpaces(keywords);
     std::wstring address = Prefix(index);
     size_t end = kMaxUnits - Restriction(index).size();
-    for (const std::wstring& piece : Pieces(keywords)) {
+    // Every character takes a unit at least: no more than these can fit.
+    for (const std::wstring& piece : KeywordPieces(keywords.substr(0, kMaxUnits))) {
         if (address.size() + piece.size() > end) break;
         address += piece;
     }
@@ -81,12 +65,11 @@ std::wstring ExpectedAddress(int index, const std::wstring& typed) {
 std::string Navigate(const std::wstring& address) { return "Navigate " + Utf8(address); }
 
 // What every address must be, whatever the keywords: at most 255 UTF-16
-// units, only characters of the ANSI code page, the right prefix, the whole
-// restriction at its end, no cut escape.
+// units, ASCII only, the right prefix, the whole restriction at its end, the
+// keywords as whole escapes of UTF-8.
 void ExpectWellFormed(int index, const std::wstring& address, const std::string& what) {
     EXPECT_LE(address.size(), kMaxUnits) << what;
-    EXPECT_EQ(Utf8(AsTheProgramReadsIt(address)), Utf8(address))
-        << what << ": characters outside the ANSI code page reached the browser";
+    EXPECT_TRUE(IsAscii(address)) << what << ": characters outside ASCII reached the browser";
     std::wstring prefix = Prefix(index);
     std::wstring restriction = Restriction(index);
     ASSERT_EQ(address.substr(0, prefix.size()), prefix) << what;
@@ -99,6 +82,7 @@ void ExpectWellFormed(int index, const std::wstring& address, const std::string&
                     iswxdigit(keywords[at + 2]))
             << what << ": an escape cut at unit " << prefix.size() + at;
     }
+    EXPECT_TRUE(PercentDecoded(keywords).has_value()) << what << ": the escapes are no whole UTF-8";
 }
 
 // ---- The program, as the test reaches it ------------------------------------

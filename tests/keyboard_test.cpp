@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -144,6 +145,47 @@ TEST(KeyboardPageStandIn, EnterGoesToWhateverThePageHasFocusedAndSearchesFromThe
         EXPECT_EQ(program.Count("page WM_KEYDOWN 13"), enters) << what;
         // The key was offered to the control first either way.
         EXPECT_EQ(program.Count("TranslateAccelerator 256 13"), searches + enters) << what;
+    }
+    EXPECT_EQ(CloseAndWait(program), 0);
+}
+
+// Enter searches where nothing in particular has the page's focus, also
+// inside the frame that holds it, or while the page has no body yet; a
+// field in a frame, and a frame of another origin that cannot be looked
+// into, keep it for the page.
+TEST(KeyboardPageStandIn, EnterSearchesFromAFramesBodyTheHtmlElementOrAPageWithoutBody) {
+    RunningProgram program;
+    Start(program);
+    ASSERT_NE(program.window, nullptr);
+    ClickBrowserArea(program);
+
+    struct Case {
+        std::vector<std::wstring> steer;  // after "reset"
+        bool toThePage;
+    };
+    const Case cases[] = {
+        {{L"active IFRAME - 0", L"frame 1 BODY - 0"}, false},
+        {{L"active INPUT text 0", L"document 0 0 0"}, false},  // still loading
+        {{L"active HTML - 0"}, false},
+        {{L"active FRAME - 0", L"frame 1 IFRAME - 0", L"frame 2 BODY - 0"}, false},
+        {{L"active IFRAME - 0", L"frame 1 INPUT text 0"}, true},
+        {{L"active IFRAME - 0", L"document 1 1 1"}, true},  // another origin refuses access
+        {{L"active IFRAME - 0", L"frame 1 BODY - 1"}, true},  // a frame in design mode
+    };
+    size_t searches = 0;
+    size_t enters = 0;
+    for (const Case& c : cases) {
+        std::string what = "reset";
+        ASSERT_TRUE(SteerStandIn(program, L"reset"));
+        for (const std::wstring& steer : c.steer) {
+            what += ", " + Utf8(steer);
+            ASSERT_TRUE(SteerStandIn(program, steer)) << what;
+        }
+        ASSERT_TRUE(PressInThePage(program, "Return")) << what;
+        searches += c.toThePage ? 0 : 1;
+        enters += c.toThePage ? 1 : 0;
+        EXPECT_EQ(CountStartingWith(program, "Navigate"), searches) << what;
+        EXPECT_EQ(program.Count("page WM_KEYDOWN 13"), enters) << what;
     }
     EXPECT_EQ(CloseAndWait(program), 0);
 }
@@ -621,6 +663,83 @@ TEST(PumpKeysStandIn, EnterOnWhateverThePageHasFocusedIsDispatchedToThePageWitho
     ASSERT_TRUE(WaitForEvent(1026));
     EXPECT_EQ(EVENTNUMBER(), 1002);
     web.standIn.setActiveElement(L"BODY", L"", 0);
+    DELETEALLKEYBOARDSHORTCUT(web.window);
+    DestroyWindow(web.window);
+}
+
+// The page's focus followed into frames: what each document reports, as
+// the real control reports it, decides whether Enter searches. Every
+// reference taken on the way is given back.
+TEST(PumpKeysStandIn, EnterFollowsTheFocusIntoFramesAndSearchesWhereItRestsOnNothingInParticular) {
+    StandInWeb web(kWebNumber);
+    ASSERT_NE(web.browser, nullptr);
+    HWND host = GadgetID(kWebNumber);
+    ADDKEYBOARDSHORTCUT(web.window, FVIRTKEY, VK_RETURN, kEnterCommand);
+    FocusWindow(web.window);
+    SetFocus(host);
+    Drain();
+    StandIn& standIn = web.standIn;
+    // A document's active element (level 0 the page, 1 to 3 nested frames).
+    auto active = [&](int level, const wchar_t* tag, int editable = 0) {
+        return [=, &standIn] { standIn.setFrameElement(level, tag, L"", editable); };
+    };
+    auto noBody = [&](int level) { return [=, &standIn] { standIn.setDocumentState(level, 0, 0); }; };
+    auto refused = [&](int level) { return [=, &standIn] { standIn.setDocumentState(level, 1, 1); }; };
+    struct Case {
+        const char* page;
+        std::vector<std::function<void()>> steps;  // after a fresh page
+        bool toThePage;
+    };
+    const Case cases[] = {
+        {"the HTML element", {active(0, L"HTML")}, false},
+        {"the HTML element in design mode", {active(0, L"HTML", 1)}, true},
+        {"a field, no body yet", {active(0, L"INPUT"), noBody(0)}, false},
+        {"the HTML element, no body yet", {active(0, L"HTML"), noBody(0)}, false},
+        {"an IFRAME resting on its body", {active(0, L"IFRAME"), active(1, L"BODY")}, false},
+        {"a FRAME resting on its HTML element", {active(0, L"FRAME"), active(1, L"HTML")}, false},
+        {"an IFRAME without a body yet", {active(0, L"IFRAME"), noBody(1)}, false},
+        {"an IFRAME with nothing active", {active(0, L"IFRAME"), active(1, L"")}, false},
+        {"a field in an IFRAME", {active(0, L"IFRAME"), active(1, L"INPUT")}, true},
+        {"a link in a FRAME", {active(0, L"FRAME"), active(1, L"A")}, true},
+        {"an IFRAME's body in design mode", {active(0, L"IFRAME"), active(1, L"BODY", 1)}, true},
+        {"an IFRAME of another origin", {active(0, L"IFRAME"), refused(1)}, true},
+        {"a body two frames deep", {active(0, L"IFRAME"), active(1, L"FRAME"), active(2, L"BODY")}, false},
+        {"another origin two frames deep", {active(0, L"IFRAME"), active(1, L"IFRAME"), refused(2)}, true},
+        {"a field three frames deep",
+         {active(0, L"IFRAME"), active(1, L"FRAME"), active(2, L"IFRAME"), active(3, L"TEXTAREA")},
+         true},
+        {"the HTML element three frames deep",
+         {active(0, L"IFRAME"), active(1, L"FRAME"), active(2, L"IFRAME"), active(3, L"HTML")},
+         false},
+        {"frames nested without end",
+         {active(0, L"IFRAME"), active(1, L"IFRAME"), active(2, L"IFRAME"), active(3, L"IFRAME")},
+         true},
+    };
+    LONG documentReferences = standIn.references(kDocument);
+    for (const Case& c : cases) {
+        standIn.resetPage();
+        for (const auto& step : c.steps) step();
+        standIn.clearLog();
+        PostKey(WM_KEYDOWN, VK_RETURN);
+        std::vector<int32_t> codes = EventsUntilEmpty();
+        bool searched = std::find(codes.begin(), codes.end(), 1026) != codes.end();
+        EXPECT_EQ(searched, !c.toThePage) << c.page;
+        EXPECT_EQ(standIn.Calls("page WM_KEYDOWN 13").size(), c.toThePage ? 1u : 0u) << c.page;
+        EXPECT_EQ(standIn.references(kActiveElement), 0) << c.page << ": an element reference was kept";
+        EXPECT_EQ(standIn.references(kBody), 0) << c.page << ": a body reference was kept";
+        EXPECT_EQ(standIn.references(kRestOfThePage), 0) << c.page << ": a frame's reference was kept";
+        EXPECT_EQ(standIn.references(kDocument), documentReferences) << c.page;
+    }
+    // The walk through frames nested without end (the last case) stops
+    // after a few.
+    std::istringstream log(standIn.Log());
+    size_t windows = 0;
+    for (std::string line; std::getline(log, line);) {
+        windows += line.find("get_contentWindow") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_GE(windows, 4u) << standIn.Log();
+    EXPECT_LE(windows, 16u) << standIn.Log();
+    standIn.resetPage();
     DELETEALLKEYBOARDSHORTCUT(web.window);
     DestroyWindow(web.window);
 }

@@ -9,6 +9,10 @@
 #include <fstream>
 #include <string>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <cwchar>
+#include <cwctype>
 #include <algorithm>
 #include <sstream>
 
@@ -160,9 +164,11 @@ int WaitForExit(RunningProgram& program, int timeoutMs) {
     return static_cast<int>(code);
 }
 
-int FireNewWindow3In(const RunningProgram& program, const std::wstring& url) {
-    COPYDATASTRUCT copy{kStandInNewWindow3, static_cast<DWORD>(url.size() * sizeof(wchar_t)),
-                        const_cast<wchar_t*>(url.data())};
+int FireNewWindow3In(const RunningProgram& program, const std::wstring& url, DWORD flags) {
+    std::vector<BYTE> data(sizeof flags + url.size() * sizeof(wchar_t));
+    std::memcpy(data.data(), &flags, sizeof flags);
+    std::memcpy(data.data() + sizeof flags, url.data(), url.size() * sizeof(wchar_t));
+    COPYDATASTRUCT copy{kStandInNewWindow3WithFlags, static_cast<DWORD>(data.size()), data.data()};
     DWORD_PTR answer = 0;
     HWND host = program.Gadget(1);  // the web gadget: the stand-in's host window
     if (!SendMessageTimeoutW(host, WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
@@ -261,6 +267,58 @@ std::string Quote(const std::wstring& text) {
     quoted += "\"";
     if (text.size() > 60) quoted += "... (" + std::to_string(text.size()) + " units)";
     return quoted;
+}
+
+std::vector<std::wstring> KeywordPieces(const std::wstring& keywords) {
+    std::vector<std::wstring> pieces;
+    for (size_t at = 0; at < keywords.size();) {
+        wchar_t unit = keywords[at];
+        size_t units = IS_HIGH_SURROGATE(unit) && at + 1 < keywords.size() &&
+                               IS_LOW_SURROGATE(keywords[at + 1])
+                           ? 2
+                           : 1;
+        std::wstring character = keywords.substr(at, units);
+        at += units;
+        if (unit < 0x80 && std::wstring(L"%&#+").find(unit) == std::wstring::npos) {
+            pieces.push_back(character);
+            continue;
+        }
+        // A lone surrogate encodes no character: its stand-in is U+FFFD.
+        if (units == 1 && unit >= 0xD800 && unit <= 0xDFFF) character = L"\uFFFD";
+        std::wstring piece;
+        for (unsigned char byte : Narrow(character, CP_UTF8)) {
+            wchar_t escape[4];
+            std::swprintf(escape, 4, L"%%%02X", byte);
+            piece += escape;
+        }
+        pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+std::optional<std::wstring> PercentDecoded(const std::wstring& text) {
+    std::string bytes;
+    for (size_t at = 0; at < text.size(); ++at) {
+        if (text[at] >= 0x80) return std::nullopt;
+        if (text[at] != L'%') {
+            bytes += static_cast<char>(text[at]);
+            continue;
+        }
+        if (at + 2 >= text.size() || !iswxdigit(text[at + 1]) || !iswxdigit(text[at + 2])) {
+            return std::nullopt;
+        }
+        bytes += static_cast<char>(std::wcstoul(text.substr(at + 1, 2).c_str(), nullptr, 16));
+        at += 2;
+    }
+    if (bytes.empty()) return std::wstring();
+    int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
+                                    static_cast<int>(bytes.size()), nullptr, 0);
+    if (units <= 0) return std::nullopt;
+    return Widen(bytes, CP_UTF8);
+}
+
+bool IsAscii(const std::wstring& text) {
+    return std::all_of(text.begin(), text.end(), [](wchar_t unit) { return unit < 0x80; });
 }
 
 LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,23 +71,40 @@ int CloseAndWait(RunningProgram& program);
 std::string XWindow(HWND window);
 
 // WM_COPYDATA's dwData that makes the stand-in's host window fire NewWindow3
-// with the UTF-16 address the message carries.
-constexpr ULONG_PTR kStandInNewWindow3 = 0x4E573300;
+// with the flags (a DWORD) and the UTF-16 address that the message carries.
+constexpr ULONG_PTR kStandInNewWindow3WithFlags = 0x4E573346;
 
-// Fires NewWindow3 with `url` inside the running program, through the
-// stand-in's host window (the web gadget); returns once the program's sink
-// has handled it. The stand-in's answer: 0 nothing fired (no sink), 1 fired
-// with Cancel left alone, 2 fired and Cancel set; -1 when the program did not
-// answer within 5 s.
-int FireNewWindow3In(const RunningProgram& program, const std::wstring& url);
+// Fires NewWindow3 with `url` and the NWMF_* `flags` inside the running
+// program, through the stand-in's host window (the web gadget), which logs
+// "FireNewWindow3 0x<flags, 8 hex digits> <url>"; returns once the program's
+// sink has handled it. The stand-in's answer: 0 nothing fired (no sink), 1
+// fired with Cancel left alone, 2 fired and Cancel set; -1 when the program
+// did not answer within 5 s.
+int FireNewWindow3In(const RunningProgram& program, const std::wstring& url, DWORD flags);
 
 // Steers the stand-in inside the running program (WM_COPYDATA to its host
 // window): "keys 13 116" names the virtual keys that the control takes when
 // they are offered to it ("keys" alone: none); "active INPUT search 0" gives
 // the page's active element: its tag, an INPUT's type ("-" for none) and
-// whether it is content-editable ("active" alone: none). True when the
+// whether it is content-editable ("active" alone: none); "frame 1 BODY - 0"
+// the same for a frame's document (levels 1 to 3, see StandIn); "document 0
+// 0 0" whether a document (0 the page) has a body and whether its window
+// refuses it; "reset" the page as a fresh control has it. True when the
 // stand-in understood it.
 bool SteerStandIn(const RunningProgram& program, const std::wstring& command);
+
+// ---- What a search address carries -------------------------------------------
+
+// The keywords as a search address carries them, one piece a character (a
+// surrogate pair is one): ASCII as itself but "%", "&", "#" and "+" as their
+// escapes; every other character as the percent-escapes of its UTF-8 bytes,
+// a lone surrogate as those of U+FFFD.
+std::vector<std::wstring> KeywordPieces(const std::wstring& keywords);
+// The percent-escapes undone and the bytes read as UTF-8; nothing when an
+// escape is cut or not hexadecimal, or the bytes are not UTF-8.
+std::optional<std::wstring> PercentDecoded(const std::wstring& text);
+// Whether every unit is ASCII (below 128).
+bool IsAscii(const std::wstring& text);
 
 // The program's working set in bytes (GetProcessMemoryInfo; Wine reads it
 // from the Unix process's VmRSS), and its peak so far; 0 when it cannot be read.

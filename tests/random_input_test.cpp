@@ -137,10 +137,11 @@ std::wstring Site(int index) { return Widen(app::kSites[index], CP_ACP); }
 
 // The address for the forum at `index` and the keywords as the program reads
 // the box: prefix, as many whole keyword pieces as leave room for the
-// restriction within 255 units (four characters go as escapes that are never
-// cut), then the restriction; the forum searched on its own page trims the
-// spaces around the keywords and has no restriction. The placeholder is no
-// keyword.
+// restriction within 255 units (ASCII as itself but four characters as
+// escapes, every other character as the escapes of its UTF-8 bytes; none is
+// ever cut), then the restriction; the forum searched on its own page trims
+// the spaces around the keywords and has no restriction. The placeholder is
+// no keyword.
 std::wstring ExpectedSearch(int index, std::wstring keywords) {
     if (keywords == Widen(app::kPlaceholder, CP_ACP)) keywords.clear();
     bool ownPage = index == app::kForumSearchIndex;
@@ -148,15 +149,8 @@ std::wstring ExpectedSearch(int index, std::wstring keywords) {
     std::wstring address = ownPage ? kForumSearchPrefix : kEnginePrefix;
     std::wstring restriction = ownPage ? L"" : kRestriction + Site(index);
     size_t end = kMaxUnits - restriction.size();
-    for (wchar_t letter : keywords) {
-        std::wstring piece(1, letter);
-        switch (letter) {
-            case L'%': piece = L"%25"; break;
-            case L'&': piece = L"%26"; break;
-            case L'#': piece = L"%23"; break;
-            case L'+': piece = L"%2B"; break;
-            default: break;
-        }
+    // Every character takes a unit at least: no more than these can fit.
+    for (const std::wstring& piece : KeywordPieces(keywords.substr(0, kMaxUnits))) {
         if (address.size() + piece.size() > end) break;
         address += piece;
     }
@@ -175,7 +169,7 @@ std::string SearchFault(const std::wstring& address, const FormState& before, co
     if (address.size() > kMaxUnits) {
         return "longer than 255 units (" + std::to_string(address.size()) + ")";
     }
-    if (ThroughCodePage(address) != address) return "holds characters outside code page 1251";
+    if (!IsAscii(address)) return "holds characters outside ASCII";
     int forum = -1;
     if (StartsWith(address, kForumSearchPrefix)) {
         forum = app::kForumSearchIndex;
@@ -438,12 +432,33 @@ const wchar_t* const kAddressStarts[] = {L"http://127.0.0.1/",
                                          L"http://127.0.0.1:8080/page?a=1&b=",
                                          L"https://www.radiokot.ru/forum/viewtopic.php?t=",
                                          L"https://forum.ixbt.com/topic.cgi?id=",
+                                         L"HtTpS://forum.ru-board.com/",
+                                         L"HTTP://127.0.0.1/",
                                          L"about:blank",
                                          L"https://www.google.com/search?client=IE&rls=ru&q=",
                                          L"file:///C:/",
                                          L"",
                                          L"javascript:void(0)",
+                                         L"vbscript:",
+                                         L"ms-settings:",
+                                         L" http://127.0.0.1/",
+                                         L"\uFF48ttp://127.0.0.1/",  // a fullwidth h: what code page 1251 makes of it decides
                                          L"http://127.0.0.1/страница/"};
+
+// The flags a new-window event comes with (NWMF_*): from the user's click or
+// key, or from a page on its own.
+const DWORD kNewWindowFlags[] = {0,     0x1,   0x2,   0x4,  0x6,     0x7,   0x8,
+                                 0x20,  0x80,  0x100, 0x16, 0x10006, 0x42, 0x10000};
+
+// Whether the program opens a new-window address (as it narrows it) that
+// came with `flags`: a web address, from the user's own click or key.
+bool Opens(const std::wstring& narrowed, DWORD flags) {
+    bool user = (flags & 0x6) == 0x6 || (flags & (0x8 | 0x80 | 0x100)) != 0;
+    std::wstring lower;
+    for (wchar_t unit : narrowed.substr(0, 6)) lower += unit >= L'A' && unit <= L'Z' ? unit + 32 : unit;
+    bool web = StartsWith(lower, L"http:") || StartsWith(lower, L"https:");
+    return user && web;
+}
 const wchar_t* const kAddressPieces[] = {L"a", L"/", L"?",          L"=",    L"&", L"%D0%BF", L"#top",
                                          L"+", L"~", L"index.html", L"тема", L"ё", L" ",      L"\t"};
 
@@ -676,8 +691,8 @@ public:
         std::printf("Enter on what the page has focused, which searches nothing: %zu\n", pageEnters_);
         std::printf(
             "new-window navigations checked: %zu (longer than 255 units: %zu; changed by code page 1251: "
-            "%zu)\n",
-            seen_.newWindows, longNewWindows_, narrowedNewWindows_);
+            "%zu); new-window events that opened nothing (not a web address, or not the user's): %zu\n",
+            seen_.newWindows, longNewWindows_, narrowedNewWindows_, heldBackNewWindows_);
         std::printf("refreshes %zu (%zu of them the F5 that ends each X action), back %zu, forward %zu\n",
                     seen_.refreshes, syncs_, seen_.backs, seen_.forwards);
         std::printf("crashes: %d, exit status after the close request: %d\n", crashed_ ? 1 : 0, exitStatus);
@@ -781,15 +796,23 @@ private:
         }
         if (Begins(line, "FireNewWindow3")) {
             if (firesPending_.empty()) return Fail("a new-window event nobody fired: " + line);
-            lastFired_ = firesPending_.front();
+            lastFired_ = firesPending_.front().address;
+            DWORD flags = firesPending_.front().flags;
             firesPending_.pop_front();
-            std::string fired = "FireNewWindow3 " + Utf8(lastFired_);
-            if (line != fired && !(lastFired_.empty() && line == "FireNewWindow3 ")) {
+            char logged[32];
+            std::snprintf(logged, sizeof logged, "FireNewWindow3 0x%08lX ", static_cast<unsigned long>(flags));
+            std::string fired = logged + Utf8(lastFired_);
+            if (line != fired && !(lastFired_.empty() && line + " " == fired)) {
                 return Fail("the stand-in fired " + line + " for " + Quote(lastFired_));
             }
+            // Only a web address, as the program narrows it, that the user
+            // asked for opens; anything else opens nothing.
             std::wstring opens = ThroughCodePage(lastFired_);
-            // An empty address opens nothing.
-            if (!opens.empty()) newWindowNavigation_ = opens;
+            if (Opens(opens, flags)) {
+                newWindowNavigation_ = opens;
+            } else {
+                ++heldBackNewWindows_;
+            }
             return;
         }
         if (line == "Refresh") {
@@ -803,7 +826,8 @@ private:
             searches_.push_back(Widen(line.substr(9), CP_UTF8));
         } else if (line != "get_Busy" && line != "get_Document" && line != "get_body" &&
                    !Begins(line, "put_innerHTML ") && !Begins(line, "get_activeElement") &&
-                   !Begins(line, "page WM_") &&
+                   line != "get_documentElement" && line != "get_contentWindow" &&
+                   !Begins(line, "frame ") && !Begins(line, "page WM_") &&
                    !(Begins(line, "TranslateAccelerator ") && line.find("taken") == std::string::npos)) {
             // Keys are offered to the control, which takes none here, and
             // reach the page; Enter asks which element the page's focus is on.
@@ -1086,20 +1110,41 @@ private:
     }
 
     // The page's focus moves to another element: a field a person types
-    // into, a link, a button, a frame, the body (in design mode or not), none.
+    // into, a link, a button, a frame and what its own document has focused
+    // (a field, its body, its HTML element, a frame of another origin that
+    // refuses access), the body or the HTML element (in design mode or not),
+    // none, or a page still loading without a body.
     void MovePageFocus(Choices& choices, Step& step) {
         struct Element {
-            const wchar_t* steer;
-            bool focused;  // something but the plain body
+            const wchar_t* steer[2];  // after "reset"
+            bool focused;             // something in particular: Enter is the page's
         };
-        const Element elements[] = {{L"active INPUT text 0", true}, {L"active INPUT - 0", true},
-                                    {L"active TEXTAREA - 0", true}, {L"active DIV - 1", true},
-                                    {L"active BODY - 0", false},    {L"active A - 0", true},
-                                    {L"active INPUT submit 0", true}, {L"active IFRAME - 0", true},
-                                    {L"active BODY - 1", true},     {L"active", false}};
+        const Element elements[] = {
+            {{L"active INPUT text 0"}, true},
+            {{L"active INPUT - 0"}, true},
+            {{L"active TEXTAREA - 0"}, true},
+            {{L"active DIV - 1"}, true},
+            {{L"active BODY - 0"}, false},
+            {{L"active A - 0"}, true},
+            {{L"active INPUT submit 0"}, true},
+            {{L"active IFRAME - 0"}, true},  // a field in the frame
+            {{L"active BODY - 1"}, true},
+            {{L"active HTML - 0"}, false},
+            {{L"active INPUT text 0", L"document 0 0 0"}, false},  // no body yet
+            {{L"active IFRAME - 0", L"frame 1 BODY - 0"}, false},
+            {{L"active FRAME - 0", L"frame 1 HTML - 0"}, false},
+            {{L"active IFRAME - 0", L"document 1 1 1"}, true},  // another origin
+            {{L"active IFRAME - 0", L"frame 1 A - 0"}, true},
+            {{L"active", nullptr}, false},
+        };
         const Element& element = choices.Pick(elements);
-        step.description = "the page's active element: " + Utf8(element.steer + 6);
-        if (!SteerStandIn(program_, element.steer)) return Fail("the stand-in was not steered");
+        step.description = "the page's focus: reset";
+        if (!SteerStandIn(program_, L"reset")) return Fail("the stand-in was not reset");
+        for (const wchar_t* steer : element.steer) {
+            if (steer == nullptr) continue;
+            step.description += ", " + Utf8(steer);
+            if (!SteerStandIn(program_, steer)) return Fail("the stand-in was not steered: " + Utf8(steer));
+        }
         pageFocused_ = element.focused;
     }
 
@@ -1369,9 +1414,12 @@ private:
 
     void FireNewWindow(Choices& choices, Step& step) {
         std::wstring address = RandomAddress(choices);
-        step.description += (step.description.empty() ? "" : ": ") + Quote(address);
-        firesPending_.push_back(address);
-        int answer = FireNewWindow3In(program_, address);
+        DWORD flags = choices.Pick(kNewWindowFlags);
+        char shown[24];
+        std::snprintf(shown, sizeof shown, "flags 0x%lX ", static_cast<unsigned long>(flags));
+        step.description += (step.description.empty() ? "" : ": ") + std::string(shown) + Quote(address);
+        firesPending_.push_back(Fired{address, flags});
+        int answer = FireNewWindow3In(program_, address, flags);
         if (answer != 1) {
             firesPending_.pop_back();
             return Fail("NewWindow3 through the stand-in's host window answered " + std::to_string(answer) +
@@ -1396,7 +1444,11 @@ private:
     Counts seen_;
     Counts expected_;
     std::vector<std::wstring> searches_;  // logged by this action, checked once it is done
-    std::deque<std::wstring> firesPending_;
+    struct Fired {
+        std::wstring address;
+        DWORD flags;
+    };
+    std::deque<Fired> firesPending_;
     std::wstring lastFired_;
     std::optional<std::wstring> newWindowNavigation_;
 
@@ -1416,6 +1468,7 @@ private:
     size_t enteredTextsChecked_ = 0;
     size_t longNewWindows_ = 0;
     size_t narrowedNewWindows_ = 0;
+    size_t heldBackNewWindows_ = 0;
     size_t syncs_ = 0;
     std::vector<std::pair<int, size_t>> samples_;  // after action, bytes
     struct HomeSample {

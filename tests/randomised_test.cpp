@@ -6,12 +6,14 @@
 #include "app/sites.h"
 #include "gadgets/gadgets.h"
 #include "gadgets/registry/registry_list.h"
+#include "program_support.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <random>
 #include <set>
 #include <sstream>
@@ -383,31 +385,13 @@ const std::wstring kEnginePrefix = L"https://www.google.com/search?client=IE&rls
 const std::wstring kForumPrefix = L"https://www.radiokot.ru/forum/search.php?keywords=";
 const std::wstring kRestriction = L"+site:";
 
-// The escape that a keyword letter becomes, or nothing for a letter that goes
-// in as itself.
-const wchar_t* EscapeOf(wchar_t letter) {
-    switch (letter) {
-        case L'%': return L"%25";
-        case L'&': return L"%26";
-        case L'#': return L"%23";
-        case L'+': return L"%2B";
-        default: return nullptr;
-    }
-}
-
-size_t PieceLength(wchar_t letter) { return EscapeOf(letter) != nullptr ? 3 : 1; }
+// A keyword letter as the address carries it (the tests' model: ASCII as
+// itself but four escapes, every other letter as its UTF-8 bytes escaped).
+size_t PieceLength(wchar_t letter) { return testing_support::KeywordPieces(std::wstring(1, letter))[0].size(); }
 
 std::wstring Escaped(const std::wstring& letters) {
     std::wstring out;
-    out.reserve(letters.size() * 3);
-    for (wchar_t letter : letters) {
-        const wchar_t* escape = EscapeOf(letter);
-        if (escape != nullptr) {
-            out += escape;
-        } else {
-            out += letter;
-        }
-    }
+    for (const std::wstring& piece : testing_support::KeywordPieces(letters)) out += piece;
     return out;
 }
 
@@ -507,26 +491,16 @@ testing::AssertionResult Obeys(const std::wstring& address, int index,
     std::wstring part = address.substr(prefix.size(),
                                        address.size() - prefix.size() - restriction.size());
 
-    // Undo the escapes; every "%" must start one of the four whole escapes.
-    std::wstring unescaped;
-    for (size_t at = 0; at < part.size(); ++at) {
-        if (part[at] != L'%') {
-            unescaped += part[at];
-            continue;
-        }
-        std::wstring escape = part.substr(at, 3);
-        wchar_t letter = 0;
-        for (wchar_t candidate : {L'%', L'&', L'#', L'+'}) {
-            if (escape == EscapeOf(candidate)) letter = candidate;
-        }
-        if (letter == 0) {
-            return testing::AssertionFailure()
-                   << "a \"%\" at unit " << prefix.size() + at << " starts \"" << Narrow(escape)
-                   << "\", not a whole escape";
-        }
-        unescaped += letter;
-        at += 2;
+    // ASCII only, and the escapes undone are whole UTF-8 characters.
+    if (!testing_support::IsAscii(part)) {
+        return testing::AssertionFailure() << "the keyword part holds characters outside ASCII";
     }
+    std::optional<std::wstring> decoded = testing_support::PercentDecoded(part);
+    if (!decoded) {
+        return testing::AssertionFailure() << "the keyword part is no whole escapes of UTF-8: "
+                                           << Narrow(part.substr(0, 80));
+    }
+    const std::wstring& unescaped = *decoded;
     if (letters.compare(0, unescaped.size(), unescaped) != 0 || unescaped.size() > letters.size()) {
         size_t differ = 0;
         while (differ < unescaped.size() && differ < letters.size() &&

@@ -12,6 +12,10 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <gtest/gtest.h>
+#include <shobjidl.h>
+
+#include <functional>
+#include <optional>
 
 using namespace gadgets;
 using namespace testing_support;
@@ -27,6 +31,26 @@ std::wstring Site(int index) {
 }
 
 using FormFixture = StandInForm;
+
+// The keywords as the address carries them (the tests' own model).
+std::wstring Escaped(const std::wstring& keywords) {
+    std::wstring escaped;
+    for (const std::wstring& piece : KeywordPieces(keywords)) escaped += piece;
+    return escaped;
+}
+
+// prefix, as many whole keyword pieces as leave room for the restriction
+// within 255 units, and the restriction.
+std::wstring Fitted(const std::wstring& prefix, const std::wstring& keywords,
+                    const std::wstring& restriction) {
+    std::wstring address = prefix;
+    // Every character takes a unit at least: no more than this can fit.
+    for (const std::wstring& piece : KeywordPieces(keywords.substr(0, app::kMaxAddressUnits))) {
+        if (address.size() + piece.size() + restriction.size() > app::kMaxAddressUnits) break;
+        address += piece;
+    }
+    return address + restriction;
+}
 
 struct SearchCase {
     int index;
@@ -60,9 +84,13 @@ TEST(SearchRequestStandIn, FormStateBecomesTheAddressTheBrowserIsGiven) {
         {2, "a b&c", kForum + L"a b%26c"},
         {1, "C++", kEngine + L"C%2B%2B+site:" + Site(1)},
         {3, "a#b%c", kEngine + L"a%23b%25c+site:" + Site(3)},
-        {0, "Привет мир", kEngine + L"Привет мир+site:" + Site(0)},
-        {2, " Привет ", kForum + L"Привет"},
-        {2, "%&#+ и", kForum + L"%25%26%23%2B и"},
+        // Every character outside ASCII as the escapes of its UTF-8 bytes.
+        {0, "Привет мир",
+         kEngine + L"%D0%9F%D1%80%D0%B8%D0%B2%D0%B5%D1%82 %D0%BC%D0%B8%D1%80+site:" + Site(0)},
+        {2, " Привет ", kForum + L"%D0%9F%D1%80%D0%B8%D0%B2%D0%B5%D1%82"},
+        {2, "%&#+ и", kForum + L"%25%26%23%2B %D0%B8"},
+        {4, "Ёё", kEngine + L"%D0%81%D1%91+site:" + Site(4)},
+        {1, "€5 №1", kEngine + L"%E2%82%AC5 %E2%84%961+site:" + Site(1)},
         {2, "", kForum},
         {3, "", kEngine + L"+site:" + Site(3)},
         {2, "   ", kForum},
@@ -82,9 +110,10 @@ TEST(SearchRequestPlaceholderStandIn, ThePlaceholderIsNeverSearchedForAndOnlyItI
         {0, app::kPlaceholder, kEngine + L"+site:" + Site(0)},
         {2, app::kPlaceholder, kForum},
         {3, app::kPlaceholder, kEngine + L"+site:" + Site(3)},
-        {0, "Введите текст для поиска ", kEngine + L"Введите текст для поиска +site:" + Site(0)},
-        {2, " Введите текст для поиска", kForum + L"Введите текст для поиска"},
-        {1, "Введите текст", kEngine + L"Введите текст+site:" + Site(1)},
+        {0, "Введите текст для поиска ",
+         kEngine + Escaped(L"Введите текст для поиска ") + L"+site:" + Site(0)},
+        {2, " Введите текст для поиска", kForum + Escaped(L"Введите текст для поиска")},
+        {1, "Введите текст", kEngine + Escaped(L"Введите текст") + L"+site:" + Site(1)},
     };
     for (const SearchCase& c : cases) {
         SearchAndExpect(form, c);
@@ -100,10 +129,13 @@ TEST(SearchRequestPlaceholderStandIn, ThePlaceholderIsNeverSearchedForAndOnlyItI
     EXPECT_EQ(GetGadgetText(app::kKeywordBox, 1), "Введите текст для поиска ");
 }
 
-TEST(SearchAddressLimits, LongKeywordsAreCutNeverTheRestrictionNorAnEscape) {
+// Long keywords of one-, three-, six- and twelve-unit pieces are cut between
+// characters: the keyword part decodes as UTF-8 to whole characters, the
+// next would not fit, and the restriction stays whole.
+TEST(SearchAddressLimits, LongKeywordsAreCutBetweenCharactersNeverTheRestriction) {
     for (int index = 0; index < 5; ++index) {
         for (const std::string& unit : {std::string("x"), std::string("%"), std::string("ж"),
-                                        std::string("a+")}) {
+                                        std::string("a+"), std::string("Ёж "), std::string("€")}) {
             for (size_t repeat : {0u, 50u, 120u, 200u, 300u, 32767u}) {
                 std::string keywords;
                 for (size_t i = 0; i < repeat; ++i) keywords += unit;
@@ -111,6 +143,7 @@ TEST(SearchAddressLimits, LongKeywordsAreCutNeverTheRestrictionNorAnEscape) {
                 std::string what = "index " + std::to_string(index) + ", " +
                                    std::to_string(repeat) + " x \"" + unit + "\"";
                 EXPECT_LE(address.size(), app::kMaxAddressUnits) << what;
+                EXPECT_TRUE(IsAscii(address)) << what;
                 std::wstring prefix = index == app::kForumSearchIndex ? kForum : kEngine;
                 ASSERT_EQ(address.compare(0, prefix.size(), prefix), 0) << what;
                 std::wstring restriction =
@@ -119,18 +152,110 @@ TEST(SearchAddressLimits, LongKeywordsAreCutNeverTheRestrictionNorAnEscape) {
                 EXPECT_EQ(address.substr(address.size() - restriction.size()), restriction) << what;
                 std::wstring keywordsPart = address.substr(
                     prefix.size(), address.size() - prefix.size() - restriction.size());
-                // No escape is cut: every "%" starts a whole "%XX".
-                for (size_t at = keywordsPart.find(L'%'); at != std::wstring::npos;
-                     at = keywordsPart.find(L'%', at + 1)) {
-                    EXPECT_LE(at + 3, keywordsPart.size()) << what << ": a cut escape";
-                }
-                // Long keywords fill the address as far as whole pieces allow.
-                if (repeat >= 300) {
-                    EXPECT_GE(address.size(), app::kMaxAddressUnits - 2) << what;
-                }
+                std::wstring read = Widen(keywords, 1251);
+                if (index == app::kForumSearchIndex) read = TrimSpaces(read);
+                std::optional<std::wstring> decoded = PercentDecoded(keywordsPart);
+                ASSERT_TRUE(decoded.has_value()) << what << ": a cut escape or a cut character";
+                EXPECT_EQ(read.compare(0, decoded->size(), *decoded), 0) << what;
+                EXPECT_EQ(address, Fitted(prefix, read, restriction)) << what;
             }
         }
     }
+}
+
+// One character at a time as the address carries it, and the room: never
+// part of a character.
+TEST(SearchAddressLimits, EachCharacterGoesAsItselfOrAsTheEscapesOfItsUtf8Bytes) {
+    struct Case {
+        const wchar_t* keywords;
+        size_t room;
+        std::wstring appended;
+    };
+    const Case cases[] = {
+        {L"abc", 10, L"abc"},
+        {L"a b\tc~\x7F", 20, L"a b\tc~\x7F"},  // ASCII as itself, controls included
+        {L"%&#+", 20, L"%25%26%23%2B"},
+        {L"?=/", 20, L"?=/"},
+        {L"ж", 20, L"%D0%B6"},
+        {L"Ёё", 20, L"%D0%81%D1%91"},
+        {L"\x80\x7FF\x800", 30, L"%C2%80%DF%BF%E0%A0%80"},  // where one byte more is needed
+        {L"€\xFFFF", 20, L"%E2%82%AC%EF%BF%BF"},
+        {L"\U0001F600", 20, L"%F0%9F%98%80"},  // a surrogate pair is one character
+        {L"\U0010FFFF", 20, L"%F4%8F%BF%BF"},
+        {L"\xD83D" L"a", 20, L"%EF%BF%BDa"},  // a lone high surrogate: U+FFFD
+        {L"a\xDE00", 20, L"a%EF%BF%BD"},      // a lone low surrogate
+        {L"a\xD83D", 20, L"a%EF%BF%BD"},      // a high surrogate at the end
+        {L"\xDE00\xD83D", 20, L"%EF%BF%BD%EF%BF%BD"},  // the wrong order: two lone ones
+        {L"жж", 11, L"%D0%B6"},  // the room ends inside the second
+        {L"жж", 12, L"%D0%B6%D0%B6"},
+        {L"жa", 5, L""},
+        {L"a\U0001F600b", 12, L"a"},
+        {L"a\U0001F600b", 13, L"a%F0%9F%98%80"},
+        {L"a+b", 3, L"a"},
+        {L"", 10, L""},
+        {nullptr, 10, L""},
+    };
+    for (const Case& c : cases) {
+        std::wstring address = L"x";
+        size_t used = app::AppendKeywords(address, c.keywords, c.room);
+        std::string what = c.keywords != nullptr ? Quote(c.keywords) : "null";
+        EXPECT_EQ(Utf8(address), Utf8(L"x" + c.appended)) << what << " in " << c.room << " units";
+        EXPECT_EQ(used, c.appended.size()) << what;
+        // The tests' own model agrees wherever all of it fits.
+        std::wstring whole = c.keywords != nullptr ? Escaped(c.keywords) : L"";
+        if (whole.size() <= c.room) {
+            EXPECT_EQ(Utf8(whole), Utf8(c.appended)) << what;
+        }
+    }
+}
+
+// What the keyword box holds, Cyrillic, Ё, signs of code page 1251 and a
+// character it lacks (held as "?"), leaves ASCII only and decodes as UTF-8
+// to the keywords, for the search engine and for the forum's own search.
+TEST(SearchRequestStandIn, KeywordsLeaveAsUtf8EscapesThatDecodeToTheKeywords) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    struct Case {
+        const wchar_t* typed;  // put into the box as UTF-16
+        const wchar_t* read;   // what the program reads from it
+    };
+    const Case cases[] = {
+        {L"ёжик в тумане", L"ёжик в тумане"},
+        {L"ЁЛКА Ёж", L"ЁЛКА Ёж"},
+        {L"中文 поиск", L"?? поиск"},
+        {L" €100 № ", L" €100 № "},
+        {L"Ѓѓ Її Ўў", L"Ѓѓ Її Ўў"},
+    };
+    for (int index : {0, 3, app::kForumSearchIndex}) {
+        for (const Case& c : cases) {
+            std::string what = "index " + std::to_string(index) + ", " + Quote(c.typed);
+            SetItemComboBox(app::kSiteList, index);
+            ASSERT_TRUE(SetWindowTextW(GadgetID(app::kKeywordBox), c.typed)) << what;
+            app::SearchRequest();
+            std::wstring address = Widen(form.LastNavigation(), CP_UTF8);
+            EXPECT_TRUE(IsAscii(address)) << what << ": " << form.LastNavigation();
+            bool ownPage = index == app::kForumSearchIndex;
+            std::wstring prefix = ownPage ? kForum : kEngine;
+            std::wstring restriction = ownPage ? L"" : L"+site:" + Site(index);
+            ASSERT_GE(address.size(), prefix.size() + restriction.size()) << what;
+            ASSERT_EQ(address.substr(0, prefix.size()), prefix) << what;
+            ASSERT_EQ(address.substr(address.size() - restriction.size()), restriction) << what;
+            std::optional<std::wstring> keywords = PercentDecoded(
+                address.substr(prefix.size(), address.size() - prefix.size() - restriction.size()));
+            ASSERT_TRUE(keywords.has_value()) << what << ": " << form.LastNavigation();
+            EXPECT_EQ(Utf8(*keywords), Utf8(ownPage ? TrimSpaces(c.read) : c.read)) << what;
+        }
+    }
+    // A long Cyrillic text is cut between letters; the restriction stays.
+    std::wstring letters;
+    for (int i = 0; i < 100; ++i) letters += L"Ёж";
+    SetItemComboBox(app::kSiteList, 1);
+    ASSERT_TRUE(SetWindowTextW(GadgetID(app::kKeywordBox), letters.c_str()));
+    app::SearchRequest();
+    std::wstring restriction = L"+site:" + Site(1);
+    std::wstring expected = Fitted(kEngine, letters, restriction);
+    EXPECT_EQ(form.LastNavigation(), Utf8(expected));
+    EXPECT_EQ(expected.size(), kEngine.size() + 29 * 6 + restriction.size()) << "29 letters of six units";
 }
 
 TEST(EventSinkInterfaces, AnswersOnlyIUnknownAndIDispatchAndCountsReferences) {
@@ -168,7 +293,7 @@ TEST(EventSinkInterfaces, AnswersOnlyIUnknownAndIDispatchAndCountsReferences) {
     }
 }
 
-TEST(EventSinkStandIn, CancelsNewWindow2AndOpensNewWindow3InTheWebGadget) {
+TEST(EventSinkStandIn, CancelsNewWindow2AndOpensOnlyWebAddressesTheUserAskedForFromNewWindow3) {
     FormFixture form;
     ASSERT_NE(form.browser, nullptr);
     app::EventSink sink;
@@ -180,20 +305,67 @@ TEST(EventSinkStandIn, CancelsNewWindow2AndOpensNewWindow3InTheWebGadget) {
     EXPECT_EQ(form.standIn.fireNewWindow2(), VARIANT_TRUE);
     EXPECT_TRUE(form.standIn.Calls("Navigate").empty());
 
-    struct Case {
+    struct Address {
         const wchar_t* url;
-        std::wstring navigated;
+        const wchar_t* opens;  // as the program navigates it; null: never, whoever asks
     };
-    const Case cases[] = {
+    const Address addresses[] = {
+        {L"javascript:alert(document.cookie)", nullptr},
+        {L"JavaScript:void(0)", nullptr},
+        {L"vbscript:MsgBox(1)", nullptr},
+        {L"file:///C:/windows/win.ini", nullptr},
+        {L"about:blank", nullptr},
+        {L"res://ieframe.dll/navcancl.htm", nullptr},
+        {L"ms-settings:privacy", nullptr},
+        {L"mk:@MSITStore:C:\\help.chm::/page.htm", nullptr},
+        {L" http://127.0.0.1/", nullptr},       // not the scheme at its start
+        {L"httpx://127.0.0.1/", nullptr},
+        {L"h\u0442tp://127.0.0.1/", nullptr},  // a Cyrillic te, kept by code page 1251
+        {L"javascript:\u4E2D", nullptr},       // narrowed, still a script
         {L"http://127.0.0.1/page?a=1&b=2", L"http://127.0.0.1/page?a=1&b=2"},
-        {L"http://127.0.0.1/Привет", L"http://127.0.0.1/Привет"},
+        {L"https://127.0.0.1/", L"https://127.0.0.1/"},
+        {L"HtTpS://127.0.0.1/Привет", L"HtTpS://127.0.0.1/Привет"},
+        {L"HTTP://127.0.0.1/", L"HTTP://127.0.0.1/"},
         {L"http://127.0.0.1/\u4E2D", L"http://127.0.0.1/?"},  // outside the code page
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(form.standIn.fireNewWindow3(c.url), VARIANT_FALSE) << "Cancel was touched";
-        EXPECT_EQ(form.LastNavigation(), Utf8(c.navigated)) << Utf8(c.url);
+    struct Flags {
+        DWORD flags;
+        const char* name;
+        bool user;  // the user's own click or key asked for the window
+    };
+    const Flags flagCases[] = {
+        {0, "0 (a page on its own, as on load)", false},
+        {NWMF_UNLOADING, "NWMF_UNLOADING", false},
+        {NWMF_USERINITED, "NWMF_USERINITED alone (a second window of one click)", false},
+        {NWMF_FIRST, "NWMF_FIRST alone", false},
+        {NWMF_USERINITED | NWMF_HTMLDIALOG, "NWMF_USERINITED|NWMF_HTMLDIALOG", false},
+        {NWMF_USERINITED | NWMF_FIRST, "NWMF_USERINITED|NWMF_FIRST", true},
+        {NWMF_USERINITED | NWMF_FIRST | NWMF_FORCEWINDOW, "NWMF_USERINITED|NWMF_FIRST|NWMF_FORCEWINDOW", true},
+        {NWMF_USERREQUESTED, "NWMF_USERREQUESTED", true},
+        {NWMF_USERALLOWED, "NWMF_USERALLOWED", true},
+        {NWMF_OVERRIDEKEY, "NWMF_OVERRIDEKEY", true},
+    };
+    size_t opened = 0;
+    for (const Address& address : addresses) {
+        for (const Flags& f : flagCases) {
+            std::string what = Quote(address.url) + " with " + f.name;
+            form.standIn.clearLog();
+            EXPECT_EQ(form.standIn.fireNewWindow3WithFlags(address.url, f.flags), VARIANT_FALSE)
+                << what << ": Cancel was touched";
+            std::vector<std::string> navigations = form.standIn.Calls("Navigate");
+            if (address.opens != nullptr && f.user) {
+                EXPECT_EQ(navigations, std::vector<std::string>{"Navigate " + Utf8(address.opens)}) << what;
+                ++opened;
+            } else {
+                EXPECT_EQ(navigations, std::vector<std::string>{}) << what;
+            }
+        }
     }
+    EXPECT_EQ(opened, 5u * 5u);
+    // Without flags (the stand-in's plain NewWindow3) a window is no user's.
     form.standIn.clearLog();
+    form.standIn.fireNewWindow3(L"http://127.0.0.1/");
+    EXPECT_TRUE(form.standIn.Calls("Navigate").empty());
     form.standIn.fireEvent(104);  // DownloadComplete: nothing
     form.standIn.fireEvent(DISPID_BEFORENAVIGATE2);
     EXPECT_EQ(form.standIn.Log(), "");
@@ -327,7 +499,7 @@ struct EventArguments {
             arguments[1].vt = VT_BSTR;
             arguments[1].bstrVal = context;
             arguments[2].vt = VT_I4;
-            arguments[2].lVal = 0;
+            arguments[2].lVal = NWMF_USERINITED | NWMF_FIRST;  // a click
             arguments[4].vt = VT_BYREF | VT_DISPATCH;
             arguments[4].ppdispVal = &newWindow;
         }
@@ -403,6 +575,61 @@ TEST(EventSinkGuardsStandIn, MissingEmptyOrMistypedArgumentsCancelAndOpenNothing
     }
 }
 
+// NewWindow3's flags as a 32-bit integer by value or by reference; any other
+// type, a reference to nothing, or no flags argument at all, is no user's.
+TEST(EventSinkGuardsStandIn, NewWindow3FlagsAreReadAsAnIntegerByValueOrReferenceAndOtherwiseNotTheUsers) {
+    FormFixture form;
+    ASSERT_NE(form.browser, nullptr);
+    app::EventSink sink;
+    LONG click = NWMF_USERINITED | NWMF_FIRST;
+    ULONG clickUnsigned = NWMF_USERREQUESTED;
+    LONG none = 0;
+    BSTR text = SysAllocString(L"6");
+    struct Case {
+        const char* name;
+        VARTYPE type;
+        std::function<void(VARIANT&)> set;
+        UINT count;  // arguments given: the address first
+        bool navigates;
+    };
+    const Case cases[] = {
+        {"VT_I4", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 5, true},
+        {"VT_UI4", VT_UI4, [&](VARIANT& v) { v.ulVal = clickUnsigned; }, 5, true},
+        {"VT_BYREF|VT_I4", VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = &click; }, 5, true},
+        {"VT_BYREF|VT_UI4", VT_BYREF | VT_UI4, [&](VARIANT& v) { v.pulVal = &clickUnsigned; }, 5, true},
+        {"VT_I4, only the three last arguments", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 3, true},
+        {"VT_I4 0", VT_I4, [&](VARIANT& v) { v.lVal = 0; }, 5, false},
+        {"VT_BYREF|VT_I4 to 0", VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = &none; }, 5, false},
+        {"VT_BYREF|VT_I4 to nothing", VT_BYREF | VT_I4, [&](VARIANT& v) { v.plVal = nullptr; }, 5, false},
+        {"VT_BYREF|VT_UI4 to nothing", VT_BYREF | VT_UI4, [&](VARIANT& v) { v.pulVal = nullptr; }, 5, false},
+        {"VT_I2", VT_I2, [&](VARIANT& v) { v.lVal = click; }, 5, false},
+        {"VT_BSTR \"6\"", VT_BSTR, [&](VARIANT& v) { v.bstrVal = text; }, 5, false},
+        {"VT_EMPTY over a click", VT_EMPTY, [&](VARIANT& v) { v.lVal = click; }, 5, false},
+        {"VT_NULL", VT_NULL, [&](VARIANT& v) { v.lVal = click; }, 5, false},
+        {"no flags: two arguments", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 2, false},
+        {"no flags: the address alone", VT_I4, [&](VARIANT& v) { v.lVal = click; }, 1, false},
+    };
+    for (const Case& c : cases) {
+        EventArguments event(DISPID_NEWWINDOW3, First::kWellFormed);
+        event.arguments[2].vt = c.type;
+        c.set(event.arguments[2]);
+        DISPPARAMS parameters{event.arguments, nullptr, c.count, 0};
+        form.standIn.clearLog();
+        EXPECT_EQ(sink.Invoke(DISPID_NEWWINDOW3, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                              &parameters, nullptr, nullptr, nullptr),
+                  S_OK)
+            << c.name;
+        EXPECT_EQ(event.cancel, VARIANT_FALSE) << c.name << ": Cancel";
+        std::vector<std::string> navigations = form.standIn.Calls("Navigate");
+        if (c.navigates) {
+            EXPECT_EQ(navigations, std::vector<std::string>{"Navigate " + Utf8(kNewWindowAddress)}) << c.name;
+        } else {
+            EXPECT_TRUE(navigations.empty()) << c.name << ": navigated to " << form.LastNavigation();
+        }
+    }
+    SysFreeString(text);
+}
+
 TEST(EventSinkInterfaces, QueryInterfaceWithoutAnOutPointerIsRefused) {
     app::EventSink sink;
     struct Case {
@@ -449,11 +676,10 @@ TEST(SearchRequestHugeKeywordsStandIn, AMillionLettersAreCutWithoutMultiplyingMe
             return false;
         }));
         std::string navigation = program.Lines().back();
-        std::wstring expected = index == app::kForumSearchIndex ? kForum : kEngine;
+        std::wstring prefix = index == app::kForumSearchIndex ? kForum : kEngine;
         std::wstring restriction = index == app::kForumSearchIndex ? L"" : L"+site:" + Site(index);
         std::wstring letters = index == app::kForumSearchIndex ? keywords.substr(1) : keywords;
-        expected += letters.substr(0, 255 - expected.size() - restriction.size()) + restriction;
-        EXPECT_EQ(navigation, "Navigate " + Utf8(expected));
+        EXPECT_EQ(navigation, "Navigate " + Utf8(Fitted(prefix, letters, restriction)));
         size_t after = PeakWorkingSetBytes(program);
         std::printf("peak working set before the search %.2f MiB, after %.2f MiB\n",
                     before / 1048576.0, after / 1048576.0);

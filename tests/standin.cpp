@@ -32,16 +32,20 @@ bool StandIn::Load() {
            Find(module, "StandInReferences", references) &&
            Find(module, "StandInFireNewWindow2", fireNewWindow2) &&
            Find(module, "StandInFireNewWindow3", fireNewWindow3) &&
+           Find(module, "StandInFireNewWindow3WithFlags", fireNewWindow3WithFlags) &&
            Find(module, "StandInFireEvent", fireEvent) &&
            Find(module, "StandInTakeKeys", takeKeys) &&
            Find(module, "StandInSetActiveElement", setActiveElement) &&
+           Find(module, "StandInSetFrameElement", setFrameElement) &&
+           Find(module, "StandInSetDocumentState", setDocumentState) &&
+           Find(module, "StandInResetPage", resetPage) &&
            Find(module, "StandInDocHostFlags", docHostFlags) &&
            Find(module, "StandInSetDocHostFlags", setDocHostFlags);
     if (!loaded) return false;
     // The keys and the page's focus as a fresh control has them: the state
     // lives as long as the test process.
     takeKeys(nullptr, 0);
-    setActiveElement(L"BODY", L"", 0);
+    resetPage();
     return true;
 }
 

@@ -22,10 +22,22 @@ struct StandIn {
     const wchar_t* (*bodyHtml)() = nullptr;
     LONG (*references)(int) = nullptr;
     VARIANT_BOOL (*fireNewWindow2)() = nullptr;
-    VARIANT_BOOL (*fireNewWindow3)(const wchar_t*) = nullptr;
+    VARIANT_BOOL (*fireNewWindow3)(const wchar_t*) = nullptr;  // with the flags 0
+    VARIANT_BOOL (*fireNewWindow3WithFlags)(const wchar_t*, DWORD flags) = nullptr;
     void (*fireEvent)(DISPID) = nullptr;
     void (*takeKeys)(const int*, int) = nullptr;
     void (*setActiveElement)(const wchar_t* tag, const wchar_t* type, int editable) = nullptr;
+    // The active element of a frame's document (level 1 to 3; a FRAME or
+    // IFRAME at level n shows level n + 1, one at level 3 level 3 again), or
+    // of the page itself (level 0). BODY stands for the body, HTML for the
+    // document element, "" for none.
+    void (*setFrameElement)(int level, const wchar_t* tag, const wchar_t* type, int editable) = nullptr;
+    // Whether a document has a body yet, and whether its window refuses it
+    // (a frame of another origin).
+    void (*setDocumentState)(int level, int hasBody, int refusesAccess) = nullptr;
+    // Every document with a body and open; the page's focus on its body,
+    // each frame's on a field.
+    void (*resetPage)() = nullptr;
     // The control host's doc-host flags (IAxWinAmbientDispatch), and new ones for it.
     DWORD (*docHostFlags)() = nullptr;
     void (*setDocHostFlags)(DWORD) = nullptr;
@@ -42,6 +54,7 @@ enum StandInObject {
     kBareControl = 5,  // the control that is no browser (ZUDIZAZUZ_STANDIN_NO_BROWSER)
     kActiveElement = 6,
     kHost = 7,  // the control host (AtlAxGetHost)
+    kRestOfThePage = 8,  // the top document element and window, and every object of the frames
 };
 // The doc-host flags a fresh stand-in host starts with: DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_THEME.
 constexpr DWORD kStandInFirstDocHostFlags = 0x00040004;

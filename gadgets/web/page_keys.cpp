@@ -35,6 +35,46 @@ bool IsEditable(IHTMLElement* element) {
     return is;
 }
 
+// The document's root, the HTML element.
+bool IsDocumentElement(IHTMLDocument2* document, IHTMLElement* element) {
+    IHTMLDocument3* document3 = nullptr;
+    IHTMLElement* root = nullptr;
+    bool is = SUCCEEDED(document->QueryInterface(__uuidof(IHTMLDocument3), reinterpret_cast<void**>(&document3))) &&
+              document3 != nullptr && SUCCEEDED(document3->get_documentElement(&root)) && root != nullptr &&
+              SameObject(element, root);
+    Release(root);
+    Release(document3);
+    return is;
+}
+
+// Whether a document's active element, no frame, is something in particular.
+// The focus rests on the body, or on the HTML element, when nothing in
+// particular has it; with no body yet the page is still loading and nothing
+// of it is for Enter. A body or root being edited (design mode) takes Enter
+// to break the line.
+bool SomethingInParticular(IHTMLDocument2* document, IHTMLElement* active) {
+    IHTMLElement* body = nullptr;
+    if (FAILED(document->get_body(&body)) || body == nullptr) return false;
+    bool resting = SameObject(active, body) || IsDocumentElement(document, active);
+    Release(body);
+    return resting ? IsEditable(active) : true;
+}
+
+// The document that a frame shows, with a reference; null when its window
+// cannot be had or refuses it, as a frame of another origin refuses access.
+IHTMLDocument2* ContentDocument(IHTMLFrameBase2* frame) {
+    IHTMLWindow2* window = nullptr;
+    if (FAILED(frame->get_contentWindow(&window)) || window == nullptr) return nullptr;
+    IHTMLDocument2* document = nullptr;
+    bool got = SUCCEEDED(window->get_document(&document));
+    window->Release();
+    return got ? document : nullptr;
+}
+
+// Frames nested deeper than this keep Enter for the page: no real page nests
+// them so deep, and the walk ends whatever a page reports.
+constexpr int kDeepestFrame = 10;
+
 }  // namespace
 
 bool OfferKeyToBrowser(IWebBrowser2* browser, MSG& message) {
@@ -50,24 +90,36 @@ bool OfferKeyToBrowser(IWebBrowser2* browser, MSG& message) {
 }
 
 bool PageHasSomethingFocused(IWebBrowser2* browser) {
-    IDispatch* document = nullptr;
-    IHTMLDocument2* html = nullptr;
-    IHTMLElement* active = nullptr;
-    IHTMLElement* body = nullptr;
-    bool focused = browser != nullptr && SUCCEEDED(browser->get_Document(&document)) &&
-                   document != nullptr &&
-                   SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html))) &&
-                   html != nullptr && SUCCEEDED(html->get_activeElement(&active)) && active != nullptr;
-    // The body is where the focus rests when nothing in particular has it,
-    // unless the page is being edited (design mode) and Enter breaks a line.
-    if (focused && SUCCEEDED(html->get_body(&body)) && body != nullptr && SameObject(active, body)) {
-        focused = IsEditable(active);
+    IDispatch* top = nullptr;
+    IHTMLDocument2* document = nullptr;
+    if (browser == nullptr || FAILED(browser->get_Document(&top)) || top == nullptr) return false;
+    bool html = SUCCEEDED(top->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&document))) &&
+                document != nullptr;
+    top->Release();
+    if (!html) return false;
+    // A document whose focus is in a frame reports the FRAME or IFRAME as
+    // its active element; the frame's own document has the focused element.
+    for (int depth = 0;; ++depth) {
+        IHTMLElement* active = nullptr;
+        if (FAILED(document->get_activeElement(&active)) || active == nullptr) {
+            document->Release();
+            return false;
+        }
+        IHTMLFrameBase2* frame = nullptr;
+        if (FAILED(active->QueryInterface(__uuidof(IHTMLFrameBase2), reinterpret_cast<void**>(&frame))) ||
+            frame == nullptr) {
+            bool focused = SomethingInParticular(document, active);
+            active->Release();
+            document->Release();
+            return focused;
+        }
+        IHTMLDocument2* inner = depth < kDeepestFrame ? ContentDocument(frame) : nullptr;
+        frame->Release();
+        active->Release();
+        document->Release();
+        if (inner == nullptr) return true;  // a frame that cannot be looked into keeps Enter
+        document = inner;
     }
-    Release(body);
-    Release(active);
-    Release(html);
-    Release(document);
-    return focused;
 }
 
 }  // namespace gadgets

@@ -23,12 +23,15 @@ IWebBrowser2* BrowserHolding(HWND window);
 // the key (S_OK): the key is then done.
 bool OfferKeyToBrowser(IWebBrowser2* browser, MSG& message);
 
-// Whether the browser's page (null: no browser) has the focus on anything
-// but its body: a field, a link, a button, a frame, an editable element.
+// Whether the browser's page (null: no browser) has the focus on something
+// in particular: a field, a link, a button, an editable element, in the page
+// or in the frame that holds its focus (followed through nested frames).
 // Enter there is the page's, as in any browser: it submits or breaks the
-// line, follows the link, presses the button, or goes to the frame's own
-// focused element. With no document, no active element, or the body active,
-// nothing is focused.
+// line, follows the link or presses the button. Nothing is focused with no
+// document or no active element, with the focus resting on the body or the
+// HTML element (of the page, or of the frame that holds the focus), or while
+// that document has no body yet. A frame whose document cannot be reached
+// (another origin refuses access) counts as focused: Enter stays the page's.
 bool PageHasSomethingFocused(IWebBrowser2* browser);
 
 }  // namespace gadgets
