@@ -87,19 +87,22 @@ TEST(ReleaseResources, VersionAndManifestReadBackFromBothBuilds) {
     }
 }
 
-// The shipped 32-bit executable stays small: at most 52 KiB stripped (48 KiB
+// The shipped 32-bit executable stays small: at most 54 KiB stripped (48 KiB
 // until the layout was scaled to the display's DPI and the manifest said so,
 // 1.5 KiB, and the notification watch became one a thread, set on demand, and
-// the browser's host refused foreign WM_FORWARDMSG, 1.5 KiB more). A change
+// the browser's host refused foreign WM_FORWARDMSG, 1.5 KiB more; 52 KiB until
+// the manifest asked for code page 1251 and the program learnt to say where a
+// system ignores that, in Russian and English, 1 KiB, and the keywords left
+// as UTF-8 escapes and Enter looked into the page's frames, 0.5 KiB). A change
 // that brings the C++ runtime's exception machinery, its string classes or a
 // C runtime formatter back into the program shows here at once (each is tens
 // of KiB). It is also a PE32 GUI program that keeps ASLR and DEP.
-TEST(ReleaseSize, TheShipped32BitExecutableIsAtMost52KiBWithAslrAndDep) {
+TEST(ReleaseSize, TheShipped32BitExecutableIsAtMost54KiBWithAslrAndDep) {
     std::string path = WindowsPath(Env("ZUDIZAZUZ_EXE32"));
     WIN32_FILE_ATTRIBUTE_DATA data{};
     ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) << path;
     ASSERT_EQ(data.nFileSizeHigh, 0u);
-    EXPECT_LE(data.nFileSizeLow, 52u * 1024) << path << " is " << data.nFileSizeLow << " bytes";
+    EXPECT_LE(data.nFileSizeLow, 54u * 1024) << path << " is " << data.nFileSizeLow << " bytes";
 
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               0, nullptr);
