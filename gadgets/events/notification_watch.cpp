@@ -131,16 +131,11 @@ bool OfThisThread(HWND window) {
 
 void StartWatching() {
     if (watchSlot == TLS_OUT_OF_INDEXES || WatchOfThisThread() != nullptr) return;
+    // Without its hooks (none could be set) the watch reads nothing.
     auto* watch = new ThreadWatch;
     DWORD thread = GetCurrentThreadId();
     watch->sends = SetWindowsHookExA(WH_CALLWNDPROC, WatchSends, nullptr, thread);
     watch->taken = SetWindowsHookExA(WH_GETMESSAGE, WatchTaken, nullptr, thread);
-    if (watch->sends == nullptr || watch->taken == nullptr) {
-        if (watch->sends != nullptr) UnhookWindowsHookEx(watch->sends);
-        if (watch->taken != nullptr) UnhookWindowsHookEx(watch->taken);
-        delete watch;
-        return;
-    }
     TlsSetValue(watchSlot, watch);
 }
 

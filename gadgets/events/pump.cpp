@@ -49,11 +49,6 @@ void DisarmWakeUp() {
     if (timer == 0) return;
     KillTimer(nullptr, timer);
     SetThreadValue(wakeUpTimerSlot, 0);
-    // A wake-up still queued would end the next wait for nothing.
-    MSG queued;
-    while (wakeUpMessage != 0 &&
-           PeekMessageA(&queued, reinterpret_cast<HWND>(-1), wakeUpMessage, wakeUpMessage, PM_REMOVE)) {
-    }
 }
 
 // The end of a pump call: a wait that encloses it (the call runs inside a
