@@ -44,6 +44,7 @@ void ArmWakeUp() {
                    static_cast<intptr_t>(SetTimer(nullptr, 0, USER_TIMER_MINIMUM, nullptr)));
 }
 
+// A wake-up message still queued is taken by the next call, which gives 0.
 void DisarmWakeUp() {
     auto timer = static_cast<UINT_PTR>(ThreadValue(wakeUpTimerSlot));
     if (timer == 0) return;
