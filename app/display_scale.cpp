@@ -67,20 +67,16 @@ POINT KeptInside(const RECT& window, const RECT& work) {
                  std::max(work.top, std::min(window.top, work.bottom - height))};
 }
 
-SIZE FormMinimumOuterSize(DWORD style, DWORD exStyle, SIZE room) {
+SIZE FormMinimumOuterSize(DWORD style, DWORD exStyle) {
     RECT outer{0, 0, Scaled(kFormClientLayout.cx), Scaled(kFormClientLayout.cy)};
     AdjustWindowRectEx(&outer, style, FALSE, exStyle);
-    return FittedWindowSize(SizeOf(outer), room);
+    return SizeOf(outer);
 }
 
 SIZE SizeOf(const RECT& rect) { return SIZE{rect.right - rect.left, rect.bottom - rect.top}; }
 
 RECT WorkAreaAt(POINT point) {
     return WorkAreaOfMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTOPRIMARY));
-}
-
-RECT WorkAreaOf(HWND window) {
-    return WorkAreaOfMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
 }
 
 }  // namespace app

@@ -49,13 +49,11 @@ SIZE FittedWindowSize(SIZE wanted, SIZE room);
 // lies inside it: moved in from the edges it reaches past.
 POINT KeptInside(const RECT& window, const RECT& work);
 // The smallest outer size that shows the whole form, for a window of these
-// styles, but no larger than `room`: a window larger than the screen is
-// no help (and Windows makes no new window larger than the screen).
-SIZE FormMinimumOuterSize(DWORD style, DWORD exStyle, SIZE room);
-// The work area of the monitor at `point`, or of the window: the screen
-// less the taskbar.
+// styles. The library holds the window to no more than the work area of the
+// monitor it is on, whichever that is at the time.
+SIZE FormMinimumOuterSize(DWORD style, DWORD exStyle);
+// The work area of the monitor at `point`: the screen less the taskbar.
 RECT WorkAreaAt(POINT point);
-RECT WorkAreaOf(HWND window);
 SIZE SizeOf(const RECT& rect);
 
 }  // namespace app

@@ -150,8 +150,7 @@ HWND StartUp() {
 
 void KeepTheFormWhole(HWND window) {
     SIZE minimum = FormMinimumOuterSize(static_cast<DWORD>(GetWindowLongA(window, GWL_STYLE)),
-                                        static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)),
-                                        SizeOf(WorkAreaOf(window)));
+                                        static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
     auto set = [window](const char* name, LONG value) {
         SetPropA(window, name, reinterpret_cast<HANDLE>(static_cast<intptr_t>(value)));
     };

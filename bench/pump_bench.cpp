@@ -351,10 +351,12 @@ int main() {
         MicrosecondsPerCall([&] { gadgets::FBGUIWINPROC(window, WM_USER, 0, 0); }));
     Settle();
 
-    // A message sent on the thread, before and after the library sets its
-    // notification watch (a WH_CALLWNDPROC hook of the thread), which a
-    // control that notifies by WM_NOTIFY (here a list view) brings; every
-    // send on the thread pays for it, to any window.
+    // A message sent on the thread, and one posted and taken, before and
+    // after the library sets its notification watch (two hooks of the
+    // thread: WH_CALLWNDPROC, which every send on the thread pays for, to any
+    // window, and WH_GETMESSAGE, which every message taken from the queue
+    // pays for), which a control that notifies by WM_NOTIFY (here a list
+    // view) brings.
     row("SendMessageA (WM_NULL), bare window",
         MicrosecondsPerCall([&] { SendMessageA(bare, WM_NULL, 0, 0); }));
     row("SendMessageA (WM_NULL), library window",
@@ -370,6 +372,10 @@ int main() {
         MicrosecondsPerCall([&] { SendMessageA(bare, WM_NULL, 0, 0); }));
     row("SendMessageA (WM_NULL), library window, watched",
         MicrosecondsPerCall([&] { SendMessageA(window, WM_NULL, 0, 0); }));
+    row("PostMessageA + PeekMessageA (one message), watched", MicrosecondsPerCall([&] {
+            PostMessageA(bare, WM_NULL, 0, 0);
+            PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+        }));
     Settle();
 
     DestroyAcceleratorTable(accelerators);

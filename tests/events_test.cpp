@@ -1183,6 +1183,61 @@ TEST_F(WindowProcListView, RecordsFromTheListViewAreReadFieldByField) {
     Drain();
 }
 
+// A caller adds a tooltip tool the usual way, letting the tooltip subclass
+// the window for the mouse (TTF_SUBCLASS): the window's procedure is then
+// comctl32's, which hands each message on to the library's. The tooltip's
+// text request is still answered from the window's property, and a click
+// in the list view still read.
+TEST_F(WindowProcListView, AWindowThatATooltipSubclassesStillReadsItsNotifications) {
+    HWND tip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                               CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                               window_, nullptr, nullptr, nullptr);
+    ASSERT_NE(tip, nullptr);
+    const char text[] = "the window's own tip";
+    SetProperty(window_, "4244", reinterpret_cast<intptr_t>(text));
+    TTTOOLINFOA info{};
+    info.cbSize = TTTOOLINFOA_V2_SIZE;
+    info.uFlags = TTF_SUBCLASS;
+    info.hwnd = window_;
+    info.uId = 4244;
+    GetClientRect(window_, &info.rect);
+    info.lpszText = LPSTR_TEXTCALLBACKA;
+    ASSERT_TRUE(SendMessageA(tip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&info)));
+    ASSERT_NE(GetWindowLongPtrA(window_, GWLP_WNDPROC), reinterpret_cast<LONG_PTR>(FBGUIWINPROC))
+        << "the tooltip did not subclass the window";
+
+    char shown[128] = {};
+    TTTOOLINFOA query = info;
+    query.lpszText = shown;
+    SendMessageA(tip, TTM_GETTEXTA, sizeof shown, reinterpret_cast<LPARAM>(&query));
+    EXPECT_STREQ(shown, text) << "the tooltip's text request was not answered";
+
+    ClickAt(window_, CellCentre(1, 1));
+    EXPECT_TRUE(PumpForGadgetEvent(number_)) << "the click in the list view was not read";
+    EXPECT_EQ(GETITEMLISTVIEW(), 1);
+    DestroyWindow(tip);
+    RemovePropA(window_, "4244");
+}
+
+// A window of the caller's own class is given the library's procedure after
+// it was made (FBGUIWINPROC takes any window), and is destroyed: the thread
+// still has a library window with a list view, whose watch stays, and a
+// click in the list view is still read.
+TEST_F(WindowProcListView, AWindowGivenTheLibraryProcedureLaterGoesWithoutTheWatch) {
+    HHOOK watching = NotificationWatchHook();
+    ASSERT_NE(watching, nullptr) << "the list view did not start the watch";
+    HWND own = OpenOwnPopup("EventsTestGivenTheProcedure", DefWindowProcA);
+    ASSERT_NE(own, nullptr);
+    SetWindowLongPtrA(own, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FBGUIWINPROC));
+    DestroyWindow(own);
+    Drain();
+    EXPECT_EQ(NotificationWatchHook(), watching) << "the watch went with a window that was not the last";
+
+    ClickAt(window_, CellCentre(2, 0));
+    EXPECT_TRUE(PumpForGadgetEvent(number_)) << "the click in the list view was not read";
+    EXPECT_EQ(GETITEMLISTVIEW(), 2);
+}
+
 // ---- Tab, tree view and tooltip notifications from real controls ------------------
 
 namespace {
@@ -1754,6 +1809,36 @@ TEST(WindowProcSizeLimits, FlagOneAppliesTheFourLimits) {
     SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(info.ptMaxTrackSize.x, 640);
     EXPECT_EQ(info.ptMaxTrackSize.y, 0);
+    Drain();
+}
+
+// A minimum larger than the work area of the monitor that the window is on
+// is cut to that work area, whichever monitor that is when the system asks:
+// the window can always be made to fit. The maximum is left as it is.
+TEST(WindowProcSizeLimits, AMinimumLargerThanTheWorkAreaIsCutToIt) {
+    TestWindow window;
+    Drain();
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    ASSERT_TRUE(GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
+    LONG workWidth = monitor.rcWork.right - monitor.rcWork.left;
+    LONG workHeight = monitor.rcWork.bottom - monitor.rcWork.top;
+    SetProperty(window, "MINMAXFLAG", 1);
+    SetProperty(window, "MINIMALWIDTH", workWidth + 500);
+    SetProperty(window, "MINIMALHEIGHT", workHeight + 300);
+    SetProperty(window, "MAXIMALWIDTH", workWidth + 1000);
+    SetProperty(window, "MAXIMALHEIGHT", workHeight + 900);
+
+    MINMAXINFO info = Sentinel();
+    EXPECT_EQ(SendMessageA(window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info)), 0);
+    EXPECT_EQ(info.ptMinTrackSize.x, workWidth);
+    EXPECT_EQ(info.ptMinTrackSize.y, workHeight);
+    EXPECT_EQ(info.ptMaxTrackSize.x, workWidth + 1000);
+    EXPECT_EQ(info.ptMaxTrackSize.y, workHeight + 900);
+
+    Resize(window, 50, 40);
+    EXPECT_EQ(OuterSize(window).cx, workWidth);
+    EXPECT_EQ(OuterSize(window).cy, workHeight);
     Drain();
 }
 
@@ -2504,48 +2589,96 @@ TEST_F(WindowProcNotifications, NotificationsRaisedInsideAnotherThreadsSendAreRe
 namespace {
 
 constexpr UINT kRecordThenEat = WM_USER + 7;
+// Which messages the nested loop below removes: the thread's own (window -1)
+// or every one (no window).
+HWND eatenFilter = nullptr;
+std::atomic<DWORD> recordedAt{0};
 
 // The window procedure hook for kRecordThenEat: records an entry, then runs
-// a nested loop that takes every message of the thread.
-LRESULT __stdcall RecordThenEatThreadMessages(HWND window, UINT message, WPARAM, LPARAM) {
+// a nested loop that removes messages of the thread without dispatching them.
+LRESULT __stdcall RecordThenEatMessages(HWND window, UINT message, WPARAM, LPARAM) {
     if (message != kRecordThenEat) return 0;
+    recordedAt = GetTickCount();
     SendMessageA(window, WM_USER, 66, 0);
-    for (MSG eaten; PeekMessageA(&eaten, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE);) {
+    for (MSG eaten; PeekMessageA(&eaten, eatenFilter, 0, 0, PM_REMOVE);) {
+    }
+    return 1;
+}
+
+// WAITEVENT until it hands out WM_USER with `wanted` as its wParam; the
+// tick count then, or 0 when a watchdog's WM_USER 88 came first (after 5 s).
+DWORD WaitEventFor(HWND window, int32_t wanted) {
+    LatePoster watchdog(window, 5000);
+    for (;;) {
+        int32_t code = WAITEVENT();
+        if (code == WM_USER && EVENTWPARAM() == wanted) return GetTickCount();
+        if (code == WM_USER && EVENTWPARAM() == 88) return 0;
+    }
+}
+
+}  // namespace
+
+// A loop nested inside a message that another thread sends (a menu, a
+// message box, a caller's own) removes the thread's messages, or every
+// message, without dispatching them: an entry recorded there must still end
+// WAITEVENT's wait as soon as that loop is over.
+TEST(WaitEvent, AnEntryRecordedWhileANestedLoopEatsMessagesEndsTheWaitAtOnce) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    SETWINDOWCALLBACK(reinterpret_cast<void*>(RecordThenEatMessages), 0);
+    HookOff off{0};
+    for (HWND filter : {reinterpret_cast<HWND>(-1), static_cast<HWND>(nullptr)}) {
+        SCOPED_TRACE(filter == nullptr ? "the loop removes every message" : "the loop removes the thread's messages");
+        Drain();
+        eatenFilter = filter;
+        HWND target = window;
+        std::thread sender([target] {
+            DWORD_PTR answer = 0;
+            SendMessageTimeoutA(target, kRecordThenEat, 0, 0, SMTO_NORMAL, 10000, &answer);
+        });
+        DWORD handedOutAt = WaitEventFor(window, 66);
+        sender.join();
+        ASSERT_NE(handedOutAt, 0u) << "WAITEVENT went on waiting with an entry recorded";
+        EXPECT_LT(handedOutAt - recordedAt.load(), 200u) << "ms from the entry to WAITEVENT's return";
+    }
+    Drain();
+}
+
+namespace {
+
+constexpr UINT kRunALibraryLoop = WM_USER + 11;
+
+// The window procedure hook for kRunALibraryLoop: a caller's loop of its own
+// (a dialog, say) that pumps the library's events until its own message comes.
+LRESULT __stdcall RunALibraryLoop(HWND window, UINT message, WPARAM, LPARAM) {
+    if (message != kRunALibraryLoop) return 0;
+    PostMessageA(window, WM_USER, 64, 0);
+    while (!(WAITEVENT() == WM_USER && EVENTWPARAM() == 64)) {
     }
     return 1;
 }
 
 }  // namespace
 
-// A loop nested inside a message that another thread sends (a menu, a
-// message box) takes every message of the thread: an entry recorded there
-// must still end WAITEVENT's wait.
-namespace {
-
-// WAITEVENT while another thread sends `message` to the window, whose
-// procedure hook `hook` answers it; the hook is switched off afterwards.
-Waited WaitEventWhileAnotherThreadSends(HWND window, UINT message, void* hook) {
-    SETWINDOWCALLBACK(hook, 0);
-    std::thread sender([window, message] {
-        DWORD_PTR answer = 0;
-        SendMessageTimeoutA(window, message, 0, 0, SMTO_NORMAL, 10000, &answer);
-    });
-    Waited waited = WaitEventWithPostAfter(window, 3000);
-    sender.join();
-    FREECALLBACK(0);
-    return waited;
-}
-
-}  // namespace
-
-TEST(WaitEvent, AnEntryRecordedWhileANestedLoopEatsTheThreadsMessagesEndsTheWait) {
+// A library loop run inside a message that another thread sends during
+// WAITEVENT's wait waits and ends in turn; the outer wait goes on, and an
+// entry that another thread's message records later ends it at once.
+TEST(WaitEvent, AnEntryRecordedAfterALibraryLoopRanInsideAnEarlierSendEndsTheWaitAtOnce) {
     TestWindow window(WS_OVERLAPPEDWINDOW);
     Drain();
-    Waited waited = WaitEventWhileAnotherThreadSends(
-        window, kRecordThenEat, reinterpret_cast<void*>(RecordThenEatThreadMessages));
-    EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
-    EXPECT_EQ(waited.code, WM_USER);
-    EXPECT_EQ(EVENTWPARAM(), 66);
+    SETWINDOWCALLBACK(reinterpret_cast<void*>(RunALibraryLoop), 0);
+    HookOff off{0};
+    HWND target = window;
+    std::thread sender([target] {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(target, kRunALibraryLoop, 0, 0, SMTO_NORMAL, 10000, &answer);
+        Sleep(100);
+        recordedAt = GetTickCount();
+        SendMessageTimeoutA(target, WM_USER, 55, 0, SMTO_NORMAL, 10000, &answer);
+    });
+    DWORD handedOutAt = WaitEventFor(window, 55);
+    sender.join();
+    ASSERT_NE(handedOutAt, 0u) << "WAITEVENT went on waiting with an entry recorded";
+    EXPECT_LT(handedOutAt - recordedAt.load(), 200u) << "ms from the entry to WAITEVENT's return";
     Drain();
 }
 
@@ -2612,15 +2745,15 @@ HWND AddTooltip(HWND window, UINT_PTR tool) {
 
 }  // namespace
 
-// The hook that tells this thread's own notification sends from posted or
-// foreign ones costs every message sent on the thread; it is set only once a
-// library window gets a control that may notify it, and nothing is read
-// before. The program's gadgets (label, combo box, edit box, button, the web
-// gadget's host) never set it. A common control asks the window it notifies
-// for the form of its notifications (WM_NOTIFYFORMAT); another child
-// announces itself when it is made (WM_PARENTNOTIFY); one made without that
-// (WS_EX_NOPARENTNOTIFY) starts the watch with its first notification,
-// which is not read.
+// The hooks that tell this thread's own notification sends from posted or
+// foreign ones cost every message sent on the thread, and every message
+// taken from its queue; they are set only once a library window gets a
+// control that may notify it. The program's gadgets (label, combo box, edit
+// box, button, the web gadget's host) never set them. A common control asks
+// the window it notifies for the form of its notifications
+// (WM_NOTIFYFORMAT); another child announces itself when it is made
+// (WM_PARENTNOTIFY); one made without that (WS_EX_NOPARENTNOTIFY) starts
+// the watch with its first notification, which is read all the same.
 TEST(NotificationWatch, OnlyAControlThatMayNotifyTheWindowStartsTheWatch) {
     constexpr int32_t kNumber = 9101;
     struct Case {
@@ -2658,7 +2791,7 @@ TEST(NotificationWatch, OnlyAControlThatMayNotifyTheWindowStartsTheWatch) {
          {true, true, true}},
         {"a child of the caller's own class made without WM_PARENTNOTIFY",
          [](HWND window) { OwnControl(window, WS_EX_NOPARENTNOTIFY); },
-         {false, false, true}},
+         {false, true, true}},
         {"a list view inside a child label, which it notifies",
          [](HWND window) {
              HWND label = CreateChild("Static", window, kNumber + 1, 0, 10, 10, 300, 200);
@@ -2822,6 +2955,54 @@ TEST(NotificationWatch, TwoThreadsEachReadTheirOwnNotifications) {
     Drain();
 }
 
+// A tab control made without WM_PARENTNOTIFY, which under Wine never asks
+// the window for the form of its notifications either: its first switch is
+// the first the library hears of it. That switch hides the old page, shows
+// the new one and gives the gadget event, and the watch is on afterwards.
+TEST(NotificationWatch, ATabControlThatNeverAnnouncesItselfIsReadFromItsFirstSwitch) {
+    constexpr int32_t kNumber = 9141;
+    struct Outcome {
+        bool oldPageHidden = false;
+        bool newPageShown = false;
+        bool gadgetEvent = false;
+        bool watched = false;
+    } outcome;
+    std::thread([&] {
+        InitControls();
+        HWND window = OpenWindow("tab", 10, 10, 400, 300, WS_OVERLAPPEDWINDOW, 0);
+        HWND tab = CreateWindowExA(WS_EX_NOPARENTNOTIFY, WC_TABCONTROLA, "", WS_CHILD | WS_VISIBLE,
+                                   10, 10, 300, 200, window, reinterpret_cast<HMENU>(kNumber),
+                                   nullptr, nullptr);
+        ADDIN9999(kNumber, tab);
+        HWND pages[2];
+        for (int i = 0; i < 2; ++i) {
+            pages[i] = CreateWindowExA(0, "Static", "page", WS_CHILD | (i == 0 ? WS_VISIBLE : 0), 20,
+                                       50, 100, 50, window, nullptr, nullptr, nullptr);
+            TCITEMA item{};
+            item.mask = TCIF_TEXT | TCIF_PARAM;
+            item.pszText = const_cast<char*>(i == 0 ? "first" : "second");
+            item.lParam = reinterpret_cast<LPARAM>(pages[i]);
+            SendMessageA(tab, TCM_INSERTITEMA, i, reinterpret_cast<LPARAM>(&item));
+        }
+        SendMessageA(tab, TCM_SETCURSEL, 0, 0);
+        Drain();
+        SendMessageA(tab, TCM_SETCURFOCUS, 1, 0);
+        // The window is hidden: the pages' own style says what was shown.
+        outcome.oldPageHidden = (GetWindowLongA(pages[0], GWL_STYLE) & WS_VISIBLE) == 0;
+        outcome.newPageShown = (GetWindowLongA(pages[1], GWL_STYLE) & WS_VISIBLE) != 0;
+        outcome.gadgetEvent =
+            PumpFor([&](int32_t code) { return code == 1025 && EVENTNUMBER() == kNumber; }, 2000);
+        outcome.watched = NotificationWatchHook() != nullptr;
+        FREEGADGET(kNumber);
+        DestroyWindow(window);
+        Drain();
+    }).join();
+    EXPECT_TRUE(outcome.oldPageHidden) << "the old page stays shown";
+    EXPECT_TRUE(outcome.newPageShown) << "the new page is not shown";
+    EXPECT_TRUE(outcome.gadgetEvent) << "the switch gave no gadget event";
+    EXPECT_TRUE(outcome.watched) << "the watch did not start";
+}
+
 // ---- The pump run again from inside itself ---------------------------------------
 
 namespace {
@@ -2884,6 +3065,20 @@ LRESULT __stdcall RecordThenDispatchEverything(HWND window, UINT message, WPARAM
     return 1;
 }
 
+// WAITEVENT while another thread sends `message` to the window, whose
+// procedure hook `hook` answers it; the hook is switched off afterwards.
+Waited WaitEventWhileAnotherThreadSends(HWND window, UINT message, void* hook) {
+    SETWINDOWCALLBACK(hook, 0);
+    std::thread sender([window, message] {
+        DWORD_PTR answer = 0;
+        SendMessageTimeoutA(window, message, 0, 0, SMTO_NORMAL, 10000, &answer);
+    });
+    Waited waited = WaitEventWithPostAfter(window, 3000);
+    sender.join();
+    FREECALLBACK(0);
+    return waited;
+}
+
 }  // namespace
 
 TEST(WaitEvent, AnEntryRecordedWhileANestedLoopDispatchesEveryMessageEndsTheWaitAfterIt) {
@@ -2894,11 +3089,58 @@ TEST(WaitEvent, AnEntryRecordedWhileANestedLoopDispatchesEveryMessageEndsTheWait
     EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
     EXPECT_EQ(waited.code, WM_USER);
     EXPECT_EQ(EVENTWPARAM(), 67);
-    // Nothing of the wake-up stays behind: no timer goes on firing.
+    // Nothing of the wake-up stays behind: no timer of the window or of the
+    // thread goes on firing.
     int timers = 0;
     for (DWORD start = GetTickCount(); GetTickCount() - start < 80; Sleep(5)) {
-        for (MSG taken; PeekMessageA(&taken, window, WM_TIMER, WM_TIMER, PM_REMOVE);) ++timers;
+        for (MSG taken; PeekMessageA(&taken, nullptr, WM_TIMER, WM_TIMER, PM_REMOVE);) {
+            if (taken.hwnd == window || taken.hwnd == nullptr) ++timers;
+        }
     }
     EXPECT_EQ(timers, 0) << "the wake-up timer was left running";
+    Drain();
+}
+
+namespace {
+
+HWND passingOn = nullptr;
+std::vector<UINT> passedOn;
+std::vector<UINT> hooked;
+
+// A caller's subclass in front of the library's procedure: notes what it hands on.
+LRESULT CALLBACK PassOnToTheLibrary(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    passedOn.push_back(message);
+    return FBGUIWINPROC(window, message, wParam, lParam);
+}
+
+LRESULT __stdcall NoteThenRecordThenDispatchEverything(HWND window, UINT message, WPARAM wParam,
+                                                       LPARAM lParam) {
+    if (window == passingOn) hooked.push_back(message);
+    return RecordThenDispatchEverything(window, message, wParam, lParam);
+}
+
+}  // namespace
+
+// The caller's window procedure hook is called first for every message that
+// the library's procedure receives, also while WAITEVENT's wake-up passes a
+// loop nested in another thread's send: the wake-up reaches no window.
+TEST(WindowProcHook, IsCalledForEveryMessageWhileAWaitIsWokenThroughANestedLoop) {
+    TestWindow window(WS_OVERLAPPEDWINDOW);
+    Drain();
+    passingOn = window;
+    passedOn.clear();
+    hooked.clear();
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PassOnToTheLibrary));
+    Waited waited = WaitEventWhileAnotherThreadSends(
+        window, kRecordThenDispatchAll, reinterpret_cast<void*>(NoteThenRecordThenDispatchEverything));
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(FBGUIWINPROC));
+    passingOn = nullptr;
+    EXPECT_FALSE(waited.posted) << "WAITEVENT went on waiting with an entry recorded";
+    EXPECT_EQ(waited.code, WM_USER);
+    ASSERT_FALSE(passedOn.empty());
+    std::ostringstream passedList, hookedList;
+    for (UINT message : passedOn) passedList << std::hex << message << " ";
+    for (UINT message : hooked) hookedList << std::hex << message << " ";
+    EXPECT_EQ(hookedList.str(), passedList.str()) << "the hook saw fewer messages than the procedure";
     Drain();
 }

@@ -647,11 +647,12 @@ TEST(RunningFormScaled, TheFormIsLaidOutForTheDisplaysDpi) {
 // than the test's 1280 by 1024 screen: it opens fitted to the work area, and
 // the browser follows the fitted size. At 175 % the window may still shrink
 // to the form's size; at 200 % the form itself (1360 pixels wide) is wider
-// than the screen, and the window cannot be made smaller than the screen.
+// than the screen: the window asks for the form's size, and the library
+// holds it to the work area of its monitor when the system asks.
 TEST(RunningFormScaled, AWindowLargerThanTheScreenIsFittedToTheWorkArea) {
     struct Case {
         DWORD dpi;
-        LONG formWidth;  // OK's right edge and the layout's margin, scaled; 0: wider than the screen
+        LONG formWidth;  // OK's right edge and the layout's margin, scaled
         LONG formHeight;
         LONG widthMargin;
         LONG heightMargin;
@@ -661,7 +662,7 @@ TEST(RunningFormScaled, AWindowLargerThanTheScreenIsFittedToTheWorkArea) {
     ASSERT_LT(Width(work), 1286) << "the screen is large enough for the window at 175 %";
     ASSERT_LT(Height(work), 1050);
     ASSERT_LT(Width(work), 1360);
-    for (const Case& c : {Case{168, 1190, 88, 61, 175}, Case{192, 0, 100, 70, 200}}) {
+    for (const Case& c : {Case{168, 1190, 88, 61, 175}, Case{192, 1360, 100, 70, 200}}) {
         SCOPED_TRACE("at " + std::to_string(c.dpi) + " DPI");
         DisplayDpi dpi(c.dpi);
         ASSERT_TRUE(dpi.Set());
@@ -677,12 +678,14 @@ TEST(RunningFormScaled, AWindowLargerThanTheScreenIsFittedToTheWorkArea) {
         EXPECT_EQ(outer.bottom, work.bottom);
         LONG frameWidth = Width(outer) - Width(client);
         LONG frameHeight = Height(outer) - Height(client);
-        if (c.formWidth != 0) {
-            EXPECT_EQ(Property(program.window, "MINIMALWIDTH") - frameWidth, c.formWidth);
-        } else {
-            EXPECT_EQ(Property(program.window, "MINIMALWIDTH"), Width(work));
-        }
+        EXPECT_EQ(Property(program.window, "MINIMALWIDTH") - frameWidth, c.formWidth);
         EXPECT_EQ(Property(program.window, "MINIMALHEIGHT") - frameHeight, c.formHeight);
+        // What the system is told when it asks (the record crosses the
+        // processes): no more than the work area.
+        MINMAXINFO limits{};
+        SendMessageA(program.window, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&limits));
+        EXPECT_EQ(limits.ptMinTrackSize.x, std::min<LONG>(c.formWidth + frameWidth, Width(work)));
+        EXPECT_EQ(limits.ptMinTrackSize.y, c.formHeight + frameHeight);
         RECT browser{};
         EXPECT_TRUE(WaitUntil([&] {
             browser = ClientRect(program, app::kWebGadget);

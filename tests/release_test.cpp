@@ -93,7 +93,9 @@ TEST(ReleaseResources, VersionAndManifestReadBackFromBothBuilds) {
 // the browser's host refused foreign WM_FORWARDMSG, 1.5 KiB more; 52 KiB until
 // the manifest asked for code page 1251 and the program learnt to say where a
 // system ignores that, in Russian and English, 1 KiB, and the keywords left
-// as UTF-8 escapes and Enter looked into the page's frames, 0.5 KiB). A change
+// as UTF-8 escapes and Enter looked into the page's frames, 0.5 KiB, and the
+// notification watch took a second hook and the wait went per thread, 0.5 KiB
+// more; the manifest's comments went, 0.5 KiB less). A change
 // that brings the C++ runtime's exception machinery, its string classes or a
 // C runtime formatter back into the program shows here at once (each is tens
 // of KiB). It is also a PE32 GUI program that keeps ASLR and DEP.

@@ -9,6 +9,10 @@
 #include <gtest/gtest.h>
 #include <mshtmhst.h>
 
+#include <functional>
+#include <string>
+#include <vector>
+
 using namespace gadgets;
 using namespace testing_support;
 
@@ -217,52 +221,126 @@ TEST(WebGadgetStandInDpiAware, TheHostGetsTheDpiFlagBesideItsOwnFlagsAndKeepsNoR
 namespace {
 
 constexpr UINT kForwardMessage = 0x037F;  // ATL's WM_FORWARDMSG
+const std::vector<std::string> kForwardedK{"WM_FORWARDMSG 256 75"};
 
-// Sends the MSG at `context` to its window in WM_FORWARDMSG, from another thread.
-DWORD WINAPI ForwardFromAnotherThread(void* context) {
-    auto* forwarded = static_cast<MSG*>(context);
-    DWORD_PTR answer = 0;
-    SendMessageTimeoutA(forwarded->hwnd, kForwardMessage, 0, reinterpret_cast<LPARAM>(forwarded),
-                        SMTO_NORMAL, 5000, &answer);
+// Runs `body` on another thread while this thread serves what it sends,
+// then delivers what it sent without waiting (SendNotifyMessage,
+// SendMessageCallback).
+DWORD WINAPI RunBody(void* body) {
+    (*static_cast<std::function<void()>*>(body))();
     return 0;
+}
+
+void FromAnotherThread(std::function<void()> body) {
+    HANDLE thread = CreateThread(nullptr, 0, RunBody, &body, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ServeSendsUntilTheEndOf(thread);
+    MSG message;
+    PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+}
+
+void CALLBACK IgnoreTheAnswer(HWND, UINT, ULONG_PTR, LRESULT) {}
+
+// A container's loop run inside a message that another thread sends to a
+// window of this thread (a dialog opened at an automation tool's request,
+// say): it takes a key from the queue and forwards it to the host before
+// dispatching it, as ATL's containers do.
+constexpr UINT kRunAContainerLoop = WM_USER + 20;
+HWND containerHost = nullptr;
+
+LRESULT CALLBACK ContainerProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != kRunAContainerLoop) return DefWindowProcA(window, message, wParam, lParam);
+    PostMessageA(containerHost, WM_KEYDOWN, 'K', 0);
+    MSG taken;
+    if (PeekMessageA(&taken, containerHost, WM_KEYDOWN, WM_KEYDOWN, PM_REMOVE)) {
+        SendMessageA(containerHost, kForwardMessage, 0, reinterpret_cast<LPARAM>(&taken));
+    }
+    return 1;
+}
+
+HWND OpenContainerWindow() {
+    WNDCLASSA container{};
+    container.lpfnWndProc = ContainerProc;
+    container.hInstance = GetModuleHandleA(nullptr);
+    container.lpszClassName = "WebTestContainer";
+    RegisterClassA(&container);  // once a process; later calls fail harmlessly
+    return CreateWindowExA(0, "WebTestContainer", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                           nullptr, nullptr);
 }
 
 }  // namespace
 
 // The host acts on WM_FORWARDMSG as ATL's does, reading lParam as the
-// address of a MSG: only this thread's own send reaches it. Another thread's
-// send, or a posted one with an address that is no message of this thread,
-// is refused without a read; the pump dispatches no posted one at all.
-TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendReachesTheHost) {
+// address of a MSG: only this thread's own sends reach it, also one made
+// while the thread serves another thread's send. Another thread's send of
+// any kind, with the address of a real message of this thread, is refused
+// without a read, as is a posted one with an address that is no message of
+// this thread; the pump dispatches no posted one at all.
+TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendsReachTheHost) {
     StandInWeb web(20);
     ASSERT_NE(web.browser, nullptr);
     HWND host = GadgetID(20);
     MSG key{host, WM_KEYDOWN, 'K', 0, 0, {0, 0}};
-    Drain();
-    web.standIn.clearLog();
+    auto address = reinterpret_cast<LPARAM>(&key);
+    HWND container = OpenContainerWindow();
+    ASSERT_NE(container, nullptr);
+    containerHost = host;
 
-    SendMessageA(host, kForwardMessage, 0, reinterpret_cast<LPARAM>(&key));
-    EXPECT_EQ(web.standIn.Calls("WM_FORWARDMSG"), std::vector<std::string>{"WM_FORWARDMSG 256 75"})
-        << "this thread's own forward was refused";
-
-    // Another thread sends the same, valid address.
-    web.standIn.clearLog();
-    HANDLE thread = CreateThread(nullptr, 0, ForwardFromAnotherThread, &key, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    ServeSendsUntilTheEndOf(thread);
-    EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "another thread's forward reached the host";
+    struct Case {
+        const char* how;
+        std::function<void()> forward;
+        bool reaches;
+    };
+    const Case cases[] = {
+        {"this thread's send", [&] { SendMessageA(host, kForwardMessage, 0, address); }, true},
+        {"this thread's send inside another thread's send",
+         [&] {
+             FromAnotherThread([container] {
+                 DWORD_PTR answer = 0;
+                 SendMessageTimeoutA(container, kRunAContainerLoop, 0, 0, SMTO_NORMAL, 5000, &answer);
+             });
+         },
+         true},
+        {"another thread's SendMessage",
+         [&] {
+             FromAnotherThread([host, address] {
+                 DWORD_PTR answer = 0;
+                 SendMessageTimeoutA(host, kForwardMessage, 0, address, SMTO_NORMAL, 5000, &answer);
+             });
+         },
+         false},
+        {"another thread's SendNotifyMessage",
+         [&] { FromAnotherThread([host, address] { SendNotifyMessageA(host, kForwardMessage, 0, address); }); },
+         false},
+        {"another thread's SendMessageCallback",
+         [&] {
+             FromAnotherThread([host, address] {
+                 SendMessageCallbackA(host, kForwardMessage, 0, address, IgnoreTheAnswer, 0);
+             });
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        Drain();
+        web.standIn.clearLog();
+        c.forward();
+        EXPECT_EQ(web.standIn.Calls("WM_FORWARDMSG"), c.reaches ? kForwardedK : std::vector<std::string>{})
+            << c.how;
+    }
 
     // Posted with addresses that hold no message of this thread, dispatched
     // by a plain loop; and posted with a valid one, taken by the pump.
-    for (LPARAM address : {LPARAM{8}, LPARAM{0x7FFE0000}, LPARAM{-1}, LPARAM{0}}) {
-        ASSERT_TRUE(PostMessageA(host, kForwardMessage, 0, address));
+    web.standIn.clearLog();
+    for (LPARAM bad : {LPARAM{8}, LPARAM{0x7FFE0000}, LPARAM{-1}, LPARAM{0}}) {
+        ASSERT_TRUE(PostMessageA(host, kForwardMessage, 0, bad));
         for (MSG message; PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&message);
     }
     EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "a posted forward reached the host";
-    ASSERT_TRUE(PostMessageA(host, kForwardMessage, 0, reinterpret_cast<LPARAM>(&key)));
+    ASSERT_TRUE(PostMessageA(host, kForwardMessage, 0, address));
     while (WINDOWEVENT() != 0 || EventStackCount() > 0) {
     }
     EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "the pump dispatched a posted forward";
+    DestroyWindow(container);
     Drain();
     DestroyWindow(web.window);
 }

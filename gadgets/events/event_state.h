@@ -62,13 +62,10 @@ constexpr int kEventStackSize = 20;
 // Records a message unless the stack is full; WM_CLOSE first drops every
 // waiting entry. Returns false when the message was not recorded.
 bool PushEvent(const StackEntry& entry);
-// Asked by the window procedure after it records an entry for `window`: when
-// WAITEVENT is waiting for a message (a message that another thread sent is
-// delivered inside the wait), the pump is woken to hand the entry out.
-void WakeWaitingPump(HWND window);
-// Asked by the window procedure first: true when the message is the pump's
-// wake-up, which a loop nested in the wait dispatched; it is then handled.
-bool WakeUpDispatched(HWND window, UINT message, WPARAM wParam);
+// Asked by the window procedure after it records an entry: when WAITEVENT is
+// waiting for a message on this thread (a message that another thread sent
+// is delivered inside the wait), the pump is woken to hand the entry out.
+void WakeWaitingPump();
 // Takes the newest entry; false when the stack is empty.
 bool PopEvent(StackEntry& entry);
 int EventStackCount();

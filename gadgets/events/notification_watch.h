@@ -1,15 +1,14 @@
 // Which WM_NOTIFY messages a library window may read: those that a control
-// of its own thread is sending to it right now.
+// of its own thread sends it.
 #pragma once
 
 #include <windows.h>
 
 namespace gadgets {
 
-// Counts the thread's library windows, from WM_NCCREATE to WM_NCDESTROY;
-// the watch goes with the thread's last one.
-void LibraryWindowCreated();
-void LibraryWindowDestroyed();
+// A window that uses the library's procedure goes (WM_NCDESTROY): with the
+// thread's last such window the watch goes too.
+void LibraryWindowGoes(HWND window);
 
 // A child was made inside a library window of this thread
 // (WM_PARENTNOTIFY): a child that may notify (any but the system's own
@@ -20,14 +19,14 @@ void ChildCreated(HWND window, HWND child);
 // a tool of the window, a list view, made with or without WM_PARENTNOTIFY.
 void NotifierAsks(HWND control);
 
-// Whether the WM_NOTIFY arriving at `window` is the one that this thread is
-// sending straight to it now; taken, so that it matches once. Without a
-// watch nothing is read; a notification from a child that may notify, made
-// where the watch did not see it (WS_EX_NOPARENTNOTIFY), starts the watch
-// for the next ones.
+// Whether the WM_NOTIFY arriving at `window` was sent by a control of this
+// thread, whatever procedures it passed on its way. Asked once for each
+// notification that arrives.
 bool IsOwnNotification(HWND window, WPARAM wParam, LPARAM lParam);
 
-// The watch's hook on this thread, null while there is none (for tests).
+// The watch's hook on this thread's sends, null while there is none (for
+// tests); the hook on what the thread takes from its queue comes and goes
+// with it.
 HHOOK NotificationWatchHook();
 
 }  // namespace gadgets

@@ -19,18 +19,50 @@ struct TranslationEntry {
 bool quitPutBack = false;
 // WAITEVENT waits in GetMessageA, which delivers the messages that other
 // threads send meanwhile. When one of them records an entry, the window
-// procedure posts the wake-up message to its window, so that GetMessageA
-// returns and the entry is handed out. A loop nested inside such a send (a
-// menu, a message box) may take and dispatch the wake-up itself: the library's
-// procedure then sets the wake-up timer, whose WM_TIMER ends the wait once
-// that loop is over. The pump takes both without dispatching them.
-bool waiting = false;
-bool wakeUpPosted = false;
+// procedure arms the thread's wake-up: a registered message posted to the
+// thread, which ends the wait at once, and a thread timer, which goes on
+// firing every 10 ms until the pump takes the wake-up, so that a loop nested
+// inside such a send (a menu, a message box, a caller's loop that removes
+// every message) may take the message, or a tick, without the wait missing
+// it once that loop is over. Both belong to the thread, not to a window:
+// they outlive the window that recorded the entry, and no window procedure
+// ever receives them. Each thread counts its waits: a pump run inside a send
+// delivered during a wait may wait in turn, and its end leaves the outer
+// wait waiting.
 UINT wakeUpMessage = 0;
-// The timer's identifier: an address of the library's, which no caller's
-// timer identifier can be by chance.
-char wakeUpTimerTag;
-UINT_PTR WakeUpTimer() { return reinterpret_cast<UINT_PTR>(&wakeUpTimerTag); }
+const DWORD waitDepthSlot = TlsAlloc();
+const DWORD wakeUpTimerSlot = TlsAlloc();  // the armed timer's identifier, 0 when unarmed
+
+intptr_t ThreadValue(DWORD slot) { return reinterpret_cast<intptr_t>(TlsGetValue(slot)); }
+void SetThreadValue(DWORD slot, intptr_t value) { TlsSetValue(slot, reinterpret_cast<void*>(value)); }
+
+void ArmWakeUp() {
+    if (ThreadValue(wakeUpTimerSlot) != 0) return;
+    if (wakeUpMessage == 0) wakeUpMessage = RegisterWindowMessageA("Zudizazuz pump wake-up");
+    if (wakeUpMessage != 0) PostThreadMessageA(GetCurrentThreadId(), wakeUpMessage, 0, 0);
+    SetThreadValue(wakeUpTimerSlot,
+                   static_cast<intptr_t>(SetTimer(nullptr, 0, USER_TIMER_MINIMUM, nullptr)));
+}
+
+// A wake-up message still queued is taken by the next call, which gives 0.
+void DisarmWakeUp() {
+    auto timer = static_cast<UINT_PTR>(ThreadValue(wakeUpTimerSlot));
+    if (timer == 0) return;
+    KillTimer(nullptr, timer);
+    SetThreadValue(wakeUpTimerSlot, 0);
+}
+
+// The end of a pump call: a wait that encloses it (the call runs inside a
+// send delivered during that wait) must wake for the entries left waiting;
+// with none left, or no wait on, the wake-up has nothing to do.
+void KeepTheWaitInformed() {
+    if (ThreadValue(waitDepthSlot) > 0 && EventStackCount() > 0) {
+        ArmWakeUp();
+    } else {
+        DisarmWakeUp();
+    }
+}
+
 // Starts with one empty entry; entries are never removed.
 std::vector<TranslationEntry> translations{{nullptr, nullptr}};
 bool translationActive = false;
@@ -275,14 +307,10 @@ void Deliver(MSG& taken) {
 }
 
 bool IsWakeUp(const MSG& taken) {
+    if (taken.hwnd != nullptr) return false;
+    auto timer = static_cast<UINT_PTR>(ThreadValue(wakeUpTimerSlot));
     return (taken.message == wakeUpMessage && wakeUpMessage != 0) ||
-           (taken.message == WM_TIMER && taken.wParam == WakeUpTimer() && taken.hwnd != nullptr);
-}
-
-// The wake-up has done its work; the entry it announced is handed out now.
-void TakeWakeUp(const MSG& taken) {
-    if (taken.message == WM_TIMER) KillTimer(taken.hwnd, taken.wParam);
-    wakeUpPosted = false;
+           (taken.message == WM_TIMER && taken.wParam == timer && timer != 0);
 }
 
 // One message taken from the queue: delivered, then shown to the message
@@ -290,7 +318,8 @@ void TakeWakeUp(const MSG& taken) {
 // TranslateAccelerator (a print dialog's loop) or the dispatch itself may
 // run the pump again, which takes messages of its own.
 void Handle(MSG taken) {
-    if (IsWakeUp(taken)) return TakeWakeUp(taken);
+    // The wake-up has done its work: the entry it announced is handed out now.
+    if (IsWakeUp(taken)) return DisarmWakeUp();
     // Controls send their notifications, and a container forwards a key to
     // its control by sending WM_FORWARDMSG: a posted one came from some
     // other program, with an address that means nothing here, and is taken
@@ -315,25 +344,8 @@ int32_t TakeEvent(EventRecord& event) {
 
 }  // namespace
 
-void WakeWaitingPump(HWND window) {
-    if (!waiting || wakeUpPosted) return;
-    if (wakeUpMessage == 0) wakeUpMessage = RegisterWindowMessageA("Zudizazuz pump wake-up");
-    wakeUpPosted = wakeUpMessage != 0 && PostMessageA(window, wakeUpMessage, 0, 0);
-}
-
-bool WakeUpDispatched(HWND window, UINT message, WPARAM wParam) {
-    if (message == WM_TIMER && wParam == WakeUpTimer()) {
-        // Dispatched by a loop nested in the wait: it goes on until the pump
-        // itself takes it, or goes now that nobody waits.
-        if (!waiting) KillTimer(window, wParam);
-        return true;
-    }
-    if (message != wakeUpMessage || wakeUpMessage == 0) return false;
-    // A loop nested in the wait took the wake-up: the timer brings it back
-    // after that loop, without spinning while it runs.
-    if (waiting) SetTimer(window, WakeUpTimer(), USER_TIMER_MINIMUM, nullptr);
-    wakeUpPosted = false;
-    return true;
+void WakeWaitingPump() {
+    if (ThreadValue(waitDepthSlot) > 0) ArmWakeUp();
 }
 
 void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
@@ -354,12 +366,13 @@ void SETWINDOWACCELERATOR(HACCEL table, HWND window) {
 int32_t WINDOWEVENT() {
     EventRecord& event = Event();
     ClearEvent(event);
-    while (EventStackCount() == 0) {
-        MSG taken;
-        if (!PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE)) return 0;
+    int32_t code = 0;
+    for (MSG taken; EventStackCount() == 0 && PeekMessageA(&taken, nullptr, 0, 0, PM_REMOVE);) {
         Handle(taken);
     }
-    return TakeEvent(event);
+    if (EventStackCount() > 0) code = TakeEvent(event);
+    KeepTheWaitInformed();
+    return code;
 }
 
 int32_t WAITEVENT() {
@@ -372,23 +385,23 @@ int32_t WAITEVENT() {
     EventRecord& event = Event();
     ClearEvent(event);
     // GetMessageA waits as a bare message loop waits, at no more cost a
-    // message; an entry recorded inside the wait wakes it (see wakeUpPosted).
-    // A wake-up of an earlier wait that never came back (its window went)
-    // does not hold back this one's.
-    wakeUpPosted = false;
-    waiting = true;
+    // message; an entry recorded inside the wait wakes it (see ArmWakeUp).
+    intptr_t depth = ThreadValue(waitDepthSlot);
+    SetThreadValue(waitDepthSlot, depth + 1);
     MSG taken;
     BOOL got = GetMessageA(&taken, nullptr, 0, 0);
-    waiting = false;
+    SetThreadValue(waitDepthSlot, depth);
     if (got == 0) {
         // WM_QUIT: back into the queue for a caller that looks for it; the
         // next call takes it as WINDOWEVENT would, if nobody else has.
         PostQuitMessage(static_cast<int>(taken.wParam));
         quitPutBack = true;
-        return 0;
+    } else if (got > 0) {
+        Handle(taken);
     }
-    if (got > 0) Handle(taken);
-    return EventStackCount() > 0 ? TakeEvent(event) : 0;
+    int32_t code = got != 0 && EventStackCount() > 0 ? TakeEvent(event) : 0;
+    KeepTheWaitInformed();
+    return code;
 }
 
 }  // namespace gadgets

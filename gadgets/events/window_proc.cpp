@@ -7,6 +7,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -30,6 +32,18 @@ bool IsRecorded(UINT message) {
         default:
             return message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL;
     }
+}
+
+// The size of the work area of the monitor that the window is on now: a
+// window no smaller than it could not be made to fit there, after a move
+// to a smaller monitor or a display change. Unlimited when unknown.
+SIZE WorkAreaSize(HWND window) {
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return SIZE{LONG_MAX, LONG_MAX};
+    }
+    return SIZE{monitor.rcWork.right - monitor.rcWork.left, monitor.rcWork.bottom - monitor.rcWork.top};
 }
 
 // A press, release or double click of the left, right or middle button.
@@ -196,12 +210,11 @@ void HandleScroll(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // Before the caller's hook, which may answer these itself or send
-    // something that clears the record of the notification being sent.
+    // Before the caller's hook, which may answer these itself: the watch
+    // learns of them all the same, and nothing is taken from the hook.
     bool readable = false;
     switch (message) {
-        case WM_NCCREATE: LibraryWindowCreated(); break;
-        case WM_NCDESTROY: LibraryWindowDestroyed(); break;
+        case WM_NCDESTROY: LibraryWindowGoes(window); break;
         case WM_PARENTNOTIFY:
             if (LOWORD(wParam) == WM_CREATE) ChildCreated(window, reinterpret_cast<HWND>(lParam));
             break;
@@ -209,9 +222,7 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
             if (lParam == NF_QUERY) NotifierAsks(reinterpret_cast<HWND>(wParam));
             break;
         case WM_NOTIFY: readable = IsOwnNotification(window, wParam, lParam); break;
-        default:
-            if (WakeUpDispatched(window, message, wParam)) return 0;
-            break;
+        default: break;
     }
     if (windowProcHookOn && windowProcHook != nullptr) {
         if (LRESULT result = windowProcHook(window, message, wParam, lParam)) return result;
@@ -231,7 +242,7 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
     // Recorded before the handling below, so anything the handling sends to
     // this window lands above it on the stack.
     if (IsRecorded(message) && PushEvent(StackEntry{window, message, wParam, lParam})) {
-        WakeWaitingPump(window);
+        WakeWaitingPump();
     }
 
     EventRecord& event = Event();
@@ -239,8 +250,9 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_GETMINMAXINFO:
             if (Property(window, "MINMAXFLAG") == 1) {
                 auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-                limits->ptMinTrackSize.x = Property(window, "MINIMALWIDTH");
-                limits->ptMinTrackSize.y = Property(window, "MINIMALHEIGHT");
+                SIZE room = WorkAreaSize(window);
+                limits->ptMinTrackSize.x = std::min<LONG>(Property(window, "MINIMALWIDTH"), room.cx);
+                limits->ptMinTrackSize.y = std::min<LONG>(Property(window, "MINIMALHEIGHT"), room.cy);
                 limits->ptMaxTrackSize.x = Property(window, "MAXIMALWIDTH");
                 limits->ptMaxTrackSize.y = Property(window, "MAXIMALHEIGHT");
                 return 0;

@@ -123,17 +123,33 @@ bool PointsToAMessageOfThisThread(LPARAM address) {
     return IsWindow(window) && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
 }
 
+// Whether the forward carrying `address` comes from this thread's own code.
 // The host hands a WM_FORWARDMSG's message to the control's
-// TranslateAccelerator, reading its lParam as the address of a MSG. That
-// address means something only in this thread's own send: another thread's
-// send, or a posted one that any loop dispatches, may carry any number. The
-// library's own offer of keys goes to the control directly, not through here.
+// TranslateAccelerator, reading lParam as the address of a MSG, which means
+// something only in this thread's own send: another thread's send of any
+// kind (SendMessage, SendNotifyMessage, SendMessageCallback), or a posted
+// one that any loop dispatches, may carry any number. A posted one is never
+// dispatched by the pump, and elsewhere refused unless it points at a
+// message of this thread. Outside every other thread's send, what arrives
+// here is this thread's own send. Inside one, InSendMessageEx reports that
+// send also for this thread's sends nested in it (a container's loop run
+// there); a container forwards the message that its loop has just taken
+// from the queue, whose time and position another program cannot know: that
+// is the forward taken then. The library's own offer of keys goes to the
+// control directly, not through here.
+bool IsOwnForward(LPARAM address) {
+    if (!PointsToAMessageOfThisThread(address)) return false;
+    if (InSendMessageEx(nullptr) == ISMEX_NOSEND) return true;
+    const auto& forwarded = *reinterpret_cast<const MSG*>(address);
+    DWORD position = GetMessagePos();
+    return forwarded.time == static_cast<DWORD>(GetMessageTime()) &&
+           forwarded.pt.x == static_cast<SHORT>(LOWORD(position)) &&
+           forwarded.pt.y == static_cast<SHORT>(HIWORD(position));
+}
+
 LRESULT CALLBACK RefuseForeignForwards(HWND host, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR, DWORD_PTR) {
-    if (message == kForwardMessage &&
-        ((InSendMessageEx(nullptr) & ISMEX_SEND) != 0 || !PointsToAMessageOfThisThread(lParam))) {
-        return 0;  // not translated
-    }
+    if (message == kForwardMessage && !IsOwnForward(lParam)) return 0;  // not translated
     return DefSubclassProc(host, message, wParam, lParam);
 }
 
