@@ -12,7 +12,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cwctype>
 #include <iterator>
 #include <string>
 #include <vector>
@@ -30,35 +29,6 @@ UINT SystemCodePage() {
     return codePage;
 }
 
-// An address with its percent-escapes decoded as UTF-8 bytes; other
-// characters stay as they are.
-std::wstring Decoded(const std::wstring& address) {
-    std::wstring decoded;
-    std::string bytes;
-    auto flush = [&] {
-        if (bytes.empty()) return;
-        int units = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, bytes.data(),
-                                        static_cast<int>(bytes.size()), nullptr, 0);
-        std::wstring wide(static_cast<size_t>(units > 0 ? units : 0), L'\0');
-        if (units <= 0) wide = L"<bytes that are not UTF-8>";
-        MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(), units);
-        decoded += wide;
-        bytes.clear();
-    };
-    for (size_t i = 0; i < address.size(); ++i) {
-        if (address[i] == L'%' && i + 2 < address.size() && iswxdigit(address[i + 1]) &&
-            iswxdigit(address[i + 2])) {
-            bytes += static_cast<char>(std::stoi(address.substr(i + 1, 2), nullptr, 16));
-            i += 2;
-        } else {
-            flush();
-            decoded += address[i];
-        }
-    }
-    flush();
-    return decoded;
-}
-
 // The addresses the stand-in was sent to, as UTF-16.
 std::vector<std::wstring> Navigations(const RunningProgram& program) {
     std::vector<std::wstring> addresses;
@@ -69,7 +39,7 @@ std::vector<std::wstring> Navigations(const RunningProgram& program) {
 }
 
 // Empties the keyword box, clicks into it, pastes the text there and presses
-// Enter; the address navigated to, decoded.
+// Enter; the address navigated to, its escapes decoded.
 std::wstring PasteAndSearch(const RunningProgram& program, const std::wstring& keywords) {
     size_t before = Navigations(program).size();
     Ask(program.Gadget(app::kKeywordBox), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L""));
@@ -82,7 +52,8 @@ std::wstring PasteAndSearch(const RunningProgram& program, const std::wstring& k
     if (!PressKeys("Return") || !WaitUntil([&] { return Navigations(program).size() > before; })) {
         return L"<no navigation>";
     }
-    return Decoded(Navigations(program).back());
+    std::wstring address = Navigations(program).back();
+    return PercentDecoded(address).value_or(L"<not ASCII with whole UTF-8 escapes: " + address + L">");
 }
 
 }  // namespace
