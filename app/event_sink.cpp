@@ -2,6 +2,7 @@
 #include "app/event_sink.h"
 
 #include "app/app.h"
+#include "app/engine_refusal.h"
 #include "gadgets/gadgets.h"
 
 #include <exdisp.h>
@@ -33,12 +34,14 @@ DWORD NewWindowFlags(const DISPPARAMS& parameters) {
 // The user's own click or key asked for the window: the first window of one
 // click or key, "Open in new window" or Shift with a click, a window the
 // user let through the pop-up blocker, or the blocker's override key. A
-// page that opens windows by itself (on load, as it unloads, a second one
-// from one click) is held back, as by every browser's pop-up blocker.
+// page that opens windows by itself (on load, a second one from one click)
+// is held back, as by every browser's pop-up blocker, and so is a window a
+// page asks for as it unloads, whatever other flags come with it.
 bool AskedByTheUser(DWORD flags) {
     constexpr DWORD kFirstOfAClick = DWORD{NWMF_USERINITED} | DWORD{NWMF_FIRST};
     constexpr DWORD kAskedOtherwise =
         DWORD{NWMF_USERREQUESTED} | DWORD{NWMF_USERALLOWED} | DWORD{NWMF_OVERRIDEKEY};
+    if (flags & NWMF_UNLOADING) return false;
     return (flags & kFirstOfAClick) == kFirstOfAClick || (flags & kAskedOtherwise) != 0;
 }
 
@@ -103,8 +106,20 @@ HRESULT EventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* parameters,
         if (last.vt == VT_BSTR && AskedByTheUser(NewWindowFlags(*parameters))) {
             std::string narrow = gadgets::UTFTOASCII(last.bstrVal);
             wchar_t* address = gadgets::ASCIITOUTF(narrow);
-            if (IsWebAddress(address)) gadgets::WEBGADGETNAVIGATE(Browser(), address);
+            if (IsWebAddress(address)) {
+                ForgetEngineSearch();  // the user's own way, as a link is
+                gadgets::WEBGADGETNAVIGATE(Browser(), address);
+            }
             std::free(address);
+        }
+    } else if ((id == DISPID_NAVIGATECOMPLETE2 || id == DISPID_DOCUMENTCOMPLETE) &&
+               parameters->cArgs >= 2 && parameters->rgvarg[1].vt == VT_DISPATCH) {
+        // (pDisp, URL): the browser the event is for, the top-level one or a frame's.
+        IDispatch* from = parameters->rgvarg[1].pdispVal;
+        if (id == DISPID_NAVIGATECOMPLETE2) {
+            NavigationCommitted(from);
+        } else {
+            DocumentCompleted(from);
         }
     }
     return S_OK;

@@ -13,7 +13,8 @@ namespace app {
 // An IDispatch-only sink for the browser's DWebBrowserEvents2: it cancels
 // NewWindow2, and opens NewWindow3's address in the web gadget itself when
 // it is a web address (http or https) that the user's own click or key asked
-// for; any other new-window request opens nothing.
+// for; any other new-window request opens nothing. NavigateComplete2 and
+// DocumentComplete go to the check of the engine's page (engine_refusal.h).
 class EventSink : public IDispatch {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;

@@ -1,5 +1,6 @@
 // Start-up of the main window and the main loop.
 #include "app/app.h"
+#include "app/engine_refusal.h"
 #include "app/event_sink.h"
 #include "app/layout.h"
 #include "app/search.h"
@@ -38,6 +39,8 @@ constexpr Shortcut kShortcuts[] = {
 EventSink eventSink;
 
 void RunShortcutCommand(int32_t command) {
+    // A page reached by F5, Back or Forward is the user's, never checked.
+    if (command != kSearch) ForgetEngineSearch();
     switch (command) {
         case kSearch: SearchRequest(); break;
         case kRefresh: gadgets::WEBGADGETREFRESH(Browser()); break;

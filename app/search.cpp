@@ -2,6 +2,7 @@
 #include "app/search.h"
 
 #include "app/app.h"
+#include "app/engine_refusal.h"
 #include "app/sites.h"
 #include "gadgets/gadgets.h"
 
@@ -15,6 +16,10 @@ namespace {
 constexpr const wchar_t* kEnginePrefix = L"https://www.google.com/search?client=IE&rls=ru&q=";
 constexpr const wchar_t* kForumSearchPrefix = L"https://www.radiokot.ru/forum/search.php?keywords=";
 constexpr const wchar_t* kSiteRestriction = L"+site:";
+// The results page that DuckDuckGo serves browsers without modern script, in
+// Russian; its "site:" takes a bare host.
+constexpr const wchar_t* kFallbackPrefix = L"https://html.duckduckgo.com/html/?q=";
+constexpr const wchar_t* kFallbackLanguage = L"&kl=ru-ru";
 
 // One character of the keywords as the address carries it. ASCII goes as
 // itself, except four characters that would otherwise change the address's
@@ -74,11 +79,13 @@ char32_t NextCharacter(const wchar_t* text, size_t& units) {
     return 0xFFFD;
 }
 
-std::wstring Widen(const std::string& ascii) {
-    wchar_t* wide = gadgets::ASCIITOUTF(ascii);
-    std::wstring text = wide != nullptr ? wide : L"";
+// "+site:" and the forum, as the address carries it.
+std::wstring Restriction(const std::string& site) {
+    std::wstring restriction = kSiteRestriction;
+    wchar_t* wide = gadgets::ASCIITOUTF(site);
+    if (wide != nullptr) restriction += wide;
     std::free(wide);
-    return text;
+    return restriction;
 }
 
 // prefix + as many whole keyword pieces as fit + suffix, within the limit.
@@ -126,7 +133,17 @@ std::wstring SearchAddress(int32_t siteIndex, const std::string& siteText,
                            const std::string& keywords) {
     if (siteIndex == kForumSearchIndex) return Fit(kForumSearchPrefix, TrimSpaces(keywords), L"");
     // Spaces at either end are part of the query here.
-    return Fit(kEnginePrefix, keywords, kSiteRestriction + Widen(siteText));
+    return Fit(kEnginePrefix, keywords, Restriction(siteText));
+}
+
+std::string ForumHost(const std::string& siteText) {
+    size_t scheme = siteText.find("://");
+    size_t start = scheme != std::string::npos ? scheme + 3 : 0;
+    return siteText.substr(start, siteText.find('/', start) - start);
+}
+
+std::wstring FallbackAddress(const std::string& forumHost, const std::string& keywords) {
+    return Fit(kFallbackPrefix, keywords, Restriction(forumHost) + kFallbackLanguage);
 }
 
 void SearchRequest() {
@@ -135,8 +152,18 @@ void SearchRequest() {
     std::string keywords = gadgets::GetGadgetText(kKeywordBox, 1);
     // The placeholder is a hint, never a keyword.
     if (keywords == kPlaceholder) keywords.clear();
-    wchar_t address[kMaxAddressUnits + 1] = {};
     std::wstring built = SearchAddress(index, site, keywords);
+    ForgetEngineSearch();
+    if (index != kForumSearchIndex) {
+        std::string host = ForumHost(site);
+        std::wstring fallback = FallbackAddress(host, keywords);
+        if (EngineRefused()) {
+            built = fallback;
+        } else {
+            ExpectEngineResults(host, fallback);
+        }
+    }
+    wchar_t address[kMaxAddressUnits + 1] = {};
     built.copy(address, kMaxAddressUnits);
     gadgets::WEBGADGETNAVIGATE(Browser(), address);
 }

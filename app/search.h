@@ -26,8 +26,21 @@ size_t AppendKeywords(std::wstring& address, const wchar_t* keywords, size_t roo
 std::wstring SearchAddress(int32_t siteIndex, const std::string& siteText,
                            const std::string& keywords);
 
+// The bare host of a forum's root address: "forum.ixbt.com" for
+// "https://forum.ixbt.com/".
+std::string ForumHost(const std::string& siteText);
+
+// The same search on the engine that serves browsers without modern script:
+// the keywords as the engine's address carries them, restricted to the
+// forum's bare host. At most 255 units, cut as the engine's address is; the
+// restriction and the language stay whole.
+std::wstring FallbackAddress(const std::string& forumHost, const std::string& keywords);
+
 // Reads the form and sends the browser to the address; a keyword box that
-// holds exactly the placeholder text searches with no keywords.
+// holds exactly the placeholder text searches with no keywords. Once the
+// engine has refused the browser in this run, an engine search goes to the
+// fallback straight away; until then the engine's page is checked when it
+// has loaded.
 void SearchRequest();
 
 }  // namespace app

@@ -17,6 +17,12 @@
 //   - the label, the combo box with the five forums, the keyword box and the
 //     OK button; the label and the keyword box in blue text, answered on
 //     WM_CTLCOLORSTATIC and WM_CTLCOLOREDIT with solid brushes made once.
+// And it does the program's work as the program does it: a search address
+// with the keywords as UTF-8 percent-escapes; a new window only for a web
+// address that the user's own click or key asked for (never one a page asks
+// for as it unloads); and the engine's page after a search checked once it
+// has loaded, a refusal going on to the fallback in its place in the
+// history, and remembered for the run.
 // Built with the product's flags (static, -Os, no exceptions or RTTI, link
 // time optimisation, stripped).
 //
@@ -31,6 +37,9 @@
 #include <exdispid.h>
 #include <mshtml.h>
 #include <ocidl.h>
+#include <shobjidl.h>
+
+#include <cwchar>
 
 namespace {
 
@@ -72,14 +81,199 @@ int lastHeight = 0;
 
 // ---- The browser -------------------------------------------------------------
 
-void Navigate(const wchar_t* address) {
+// `flags` null: a navigation of its own in the history.
+void Navigate(const wchar_t* address, VARIANT* flags = nullptr) {
     if (browser == nullptr) return;
     BSTR text = SysAllocString(address);
-    browser->Navigate(text, nullptr, nullptr, nullptr, nullptr);
+    browser->Navigate(text, flags, nullptr, nullptr, nullptr);
     SysFreeString(text);
 }
 
-// Cancels NewWindow2 and opens NewWindow3's address in the window's own browser.
+// ---- The engine's refusal ----------------------------------------------------
+
+constexpr int kMaxAddress = 255;
+
+// After an engine search: 1 waiting for its navigation to commit, 2 for its
+// document; 0 nothing to check.
+int awaiting = 0;
+bool engineRefused = false;
+wchar_t forumHost[64];
+wchar_t fallback[kMaxAddress + 1];
+
+bool SameHost(const wchar_t* begin, const wchar_t* end, const wchar_t* host) {
+    int length = lstrlenW(host);
+    return end - begin == length && CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, begin, length, host,
+                                                   length) == CSTR_EQUAL;
+}
+
+// The host of an http or https address, between `*begin` and `*end`; the
+// path starts at `*end`.
+bool HostOf(const wchar_t* address, const wchar_t** begin, const wchar_t** end) {
+    const wchar_t* at = address;
+    if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, at, 7, L"http://", 7) == CSTR_EQUAL) {
+        at += 7;
+    } else if (CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, at, 8, L"https://", 8) == CSTR_EQUAL) {
+        at += 8;
+    } else {
+        return false;
+    }
+    const wchar_t* authorityEnd = at;
+    while (*authorityEnd != L'\0' && *authorityEnd != L'/' && *authorityEnd != L'?' && *authorityEnd != L'#') {
+        if (*authorityEnd == L'@') at = authorityEnd + 1;
+        ++authorityEnd;
+    }
+    *begin = at;
+    *end = at;
+    while (*end != authorityEnd && **end != L':') ++*end;
+    return true;
+}
+
+bool OnHost(const wchar_t* address, const wchar_t* host) {
+    const wchar_t* begin;
+    const wchar_t* end;
+    return HostOf(address, &begin, &end) && SameHost(begin, end, host);
+}
+
+int Hex(wchar_t unit) {
+    if (unit >= L'0' && unit <= L'9') return unit - L'0';
+    if (unit >= L'a' && unit <= L'f') return unit - L'a' + 10;
+    if (unit >= L'A' && unit <= L'F') return unit - L'A' + 10;
+    return -1;
+}
+
+// A link to the forum, or the engine's redirect (/url?q= or /url?url=) to one.
+bool LeadsToTheForum(const wchar_t* link) {
+    const wchar_t* begin;
+    const wchar_t* end;
+    if (!HostOf(link, &begin, &end)) return false;
+    if (SameHost(begin, end, forumHost)) return true;
+    while (*end != L'\0' && *end != L'/' && *end != L'?' && *end != L'#') ++end;  // past a port
+    if (!SameHost(begin, end, L"www.google.com") || wcsncmp(end, L"/url?", 5) != 0) return false;
+    for (const wchar_t* at = end + 5; *at != L'\0' && *at != L'#';) {
+        const wchar_t* value = nullptr;
+        if (wcsncmp(at, L"q=", 2) == 0) value = at + 2;
+        if (wcsncmp(at, L"url=", 4) == 0) value = at + 4;
+        if (value != nullptr) {
+            wchar_t target[2 * kMaxAddress];
+            int length = 0;
+            for (; *value != L'\0' && *value != L'&' && *value != L'#' && length + 1 < 2 * kMaxAddress; ++value) {
+                if (*value == L'%' && Hex(value[1]) >= 0 && Hex(value[2]) >= 0) {
+                    target[length++] = static_cast<wchar_t>(Hex(value[1]) * 16 + Hex(value[2]));
+                    value += 2;
+                } else {
+                    target[length++] = *value;
+                }
+            }
+            target[length] = L'\0';
+            if (OnHost(target, forumHost)) return true;
+        }
+        while (*at != L'\0' && *at != L'&' && *at != L'#') ++at;
+        if (*at == L'&') ++at;
+    }
+    return false;
+}
+
+// Whether the page that completed is the engine's refusal: a detour (any
+// path of the engine's but /search, its consent host), or a page that links
+// nowhere on the forum; a page that cannot be read is left as it is.
+bool Refused() {
+    BSTR location = nullptr;
+    if (FAILED(browser->get_LocationURL(&location))) location = nullptr;
+    const wchar_t* begin;
+    const wchar_t* end;
+    bool detour = location != nullptr && HostOf(location, &begin, &end) &&
+                  (SameHost(begin, end, L"consent.google.com") ||
+                   (SameHost(begin, end, L"www.google.com") && wcsncmp(end, L"/search", 7) != 0));
+    SysFreeString(location);
+    if (detour) return true;
+    bool refused = false;
+    IDispatch* document = nullptr;
+    IHTMLDocument2* html = nullptr;
+    IHTMLElement* body = nullptr;
+    IHTMLElementCollection* links = nullptr;
+    long count = 0;
+    if (SUCCEEDED(browser->get_Document(&document)) && document != nullptr &&
+        SUCCEEDED(document->QueryInterface(IID_IHTMLDocument2, reinterpret_cast<void**>(&html))) &&
+        html != nullptr && SUCCEEDED(html->get_body(&body)) && body != nullptr && SUCCEEDED(html->get_links(&links)) &&
+        links != nullptr && SUCCEEDED(links->get_length(&count))) {
+        refused = true;
+        for (long i = 0; i < count && i < 1000 && refused; ++i) {
+            VARIANT index{};
+            index.vt = VT_I4;
+            index.lVal = i;
+            VARIANT none{};
+            IDispatch* item = nullptr;
+            if (FAILED(links->item(index, none, &item))) {
+                refused = false;
+                break;
+            }
+            IHTMLAnchorElement* anchor = nullptr;
+            if (item != nullptr &&
+                SUCCEEDED(item->QueryInterface(IID_IHTMLAnchorElement, reinterpret_cast<void**>(&anchor)))) {
+                BSTR href = nullptr;
+                if (FAILED(anchor->get_href(&href)) || (href != nullptr && LeadsToTheForum(href))) refused = false;
+                SysFreeString(href);
+                anchor->Release();
+            }
+            if (item != nullptr) item->Release();
+        }
+    }
+    if (links != nullptr) links->Release();
+    if (body != nullptr) body->Release();
+    if (html != nullptr) html->Release();
+    if (document != nullptr) document->Release();
+    return refused;
+}
+
+// Whether an event's browser is the top-level one.
+bool IsTheBrowser(const VARIANT& from) {
+    if (from.vt != VT_DISPATCH || from.pdispVal == nullptr || browser == nullptr) return false;
+    IUnknown* event = nullptr;
+    IUnknown* own = nullptr;
+    from.pdispVal->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&event));
+    browser->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&own));
+    bool same = event != nullptr && event == own;
+    if (event != nullptr) event->Release();
+    if (own != nullptr) own->Release();
+    return same;
+}
+
+void DocumentComplete() {
+    awaiting = 0;
+    if (!Refused()) return;
+    engineRefused = true;
+    VARIANT flags{};
+    flags.vt = VT_I4;
+    flags.lVal = navNoHistory;
+    Navigate(fallback, &flags);
+}
+
+// The NWMF_* flags of NewWindow3, by value or by reference.
+DWORD NewWindowFlags(const VARIANT& flags) {
+    switch (flags.vt) {
+        case VT_I4:
+        case VT_UI4: return flags.ulVal;
+        case VT_BYREF | VT_I4:
+        case VT_BYREF | VT_UI4: return flags.pulVal != nullptr ? *flags.pulVal : 0;
+        default: return 0;
+    }
+}
+
+// A web address that the user's own click or key asked for; never one a page
+// asks for as it unloads.
+bool Opens(const wchar_t* address, DWORD flags) {
+    constexpr DWORD kFirstOfAClick = DWORD{NWMF_USERINITED} | DWORD{NWMF_FIRST};
+    constexpr DWORD kAskedOtherwise =
+        DWORD{NWMF_USERREQUESTED} | DWORD{NWMF_USERALLOWED} | DWORD{NWMF_OVERRIDEKEY};
+    bool user = !(flags & DWORD{NWMF_UNLOADING}) &&
+                ((flags & kFirstOfAClick) == kFirstOfAClick || (flags & kAskedOtherwise) != 0);
+    const wchar_t* begin;
+    const wchar_t* end;
+    return user && address != nullptr && HostOf(address, &begin, &end);
+}
+
+// Cancels NewWindow2, opens a new window's address in the window's own
+// browser when the user asked for it, and checks the engine's page.
 class EventSink : public IDispatch {
 public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -106,8 +300,16 @@ public:
         VARIANT& last = parameters->rgvarg[0];  // arguments arrive last first
         if (id == DISPID_NEWWINDOW2 && last.vt == (VT_BYREF | VT_BOOL) && last.pboolVal != nullptr) {
             *last.pboolVal = VARIANT_TRUE;
-        } else if (id == DISPID_NEWWINDOW3 && last.vt == VT_BSTR) {
+        } else if (id == DISPID_NEWWINDOW3 && last.vt == VT_BSTR && parameters->cArgs >= 3 &&
+                   Opens(last.bstrVal, NewWindowFlags(parameters->rgvarg[2]))) {
+            awaiting = 0;
             Navigate(last.bstrVal);
+        } else if (id == DISPID_NAVIGATECOMPLETE2 && awaiting == 1 && parameters->cArgs >= 2 &&
+                   IsTheBrowser(parameters->rgvarg[1])) {
+            awaiting = 2;
+        } else if (id == DISPID_DOCUMENTCOMPLETE && awaiting == 2 && parameters->cArgs >= 2 &&
+                   IsTheBrowser(parameters->rgvarg[1])) {
+            DocumentComplete();
         }
         return S_OK;
     }
@@ -241,8 +443,6 @@ void CreateForm() {
 
 // ---- Searching -----------------------------------------------------------------------
 
-constexpr int kMaxAddress = 255;
-
 struct Address {
     wchar_t text[kMaxAddress + 1] = {};
     int length = 0;
@@ -252,17 +452,27 @@ struct Address {
     }
 };
 
-// Keywords go in whole letters or whole escapes while they leave room for the suffix.
+// Keywords go in whole characters while they leave room for the suffix:
+// ASCII as itself but "%", "&", "#" and "+" escaped, every other character
+// as the percent-escapes of its UTF-8 bytes (a lone surrogate as U+FFFD's).
 void AddKeywords(Address& address, const wchar_t* keywords, int suffixLength) {
-    for (const wchar_t* letter = keywords; *letter != L'\0'; ++letter) {
-        wchar_t single[2] = {*letter, L'\0'};
-        const wchar_t* piece = *letter == L'%'   ? L"%25"
-                               : *letter == L'&' ? L"%26"
-                               : *letter == L'#' ? L"%23"
-                               : *letter == L'+' ? L"%2B"
-                                                 : single;
+    for (const wchar_t* letter = keywords; *letter != L'\0';) {
+        int units = IS_HIGH_SURROGATE(letter[0]) && IS_LOW_SURROGATE(letter[1]) ? 2 : 1;
+        wchar_t piece[13];
+        if (*letter < 0x80 && *letter != L'%' && *letter != L'&' && *letter != L'#' && *letter != L'+') {
+            piece[0] = *letter;
+            piece[1] = L'\0';
+        } else {
+            char bytes[4];
+            int count = WideCharToMultiByte(CP_UTF8, 0, letter, units, bytes, sizeof bytes, nullptr, nullptr);
+            for (int i = 0; i < count; ++i) {
+                wsprintfW(piece + 3 * i, L"%%%02X", static_cast<unsigned char>(bytes[i]));
+            }
+            piece[3 * count] = L'\0';
+        }
         if (!address.Fits(lstrlenW(piece) + suffixLength)) break;
         address.Add(piece);
+        letter += units;
     }
 }
 
@@ -270,7 +480,12 @@ void Search() {
     int index = static_cast<int>(SendMessageA(siteList, CB_GETCURSEL, 0, 0));
     wchar_t keywords[1024];
     GetWindowTextW(keywordBox, keywords, 1024);
+    char placeholder[64];
+    if (GetWindowTextA(keywordBox, placeholder, sizeof placeholder) > 0 && lstrcmpA(placeholder, kPlaceholder) == 0) {
+        keywords[0] = L'\0';
+    }
     Address address;
+    awaiting = 0;
     if (index == kForumSearchIndex) {
         // Spaces at either end are dropped for the forum's own search.
         wchar_t* start = keywords;
@@ -279,15 +494,32 @@ void Search() {
         while (end > 0 && start[end - 1] == L' ') start[--end] = L'\0';
         address.Add(L"https://www.radiokot.ru/forum/search.php?keywords=");
         AddKeywords(address, start, 0);
-    } else {
-        wchar_t suffix[300] = L"+site:";
-        if (index >= 0 && index < 5) {
-            MultiByteToWideChar(CP_ACP, 0, kSites[index], -1, suffix + 6, 290);
-        }
-        address.Add(L"https://www.google.com/search?client=IE&rls=ru&q=");
-        AddKeywords(address, keywords, lstrlenW(suffix));
-        address.Add(suffix);
+        Navigate(address.text);
+        return;
     }
+    wchar_t site[64] = L"";
+    if (index >= 0 && index < 5) MultiByteToWideChar(CP_ACP, 0, kSites[index], -1, site, 64);
+    // The forum's bare host, for the fallback's "site:" and the links.
+    const wchar_t* host = site;
+    const wchar_t* hostEnd = site;
+    if (!HostOf(site, &host, &hostEnd)) hostEnd = host;
+    lstrcpynW(forumHost, host, static_cast<int>(hostEnd - host) + 1);
+    wchar_t suffix[128];
+    wsprintfW(suffix, L"+site:%s&kl=ru-ru", forumHost);
+    Address other;
+    other.Add(L"https://html.duckduckgo.com/html/?q=");
+    AddKeywords(other, keywords, lstrlenW(suffix));
+    other.Add(suffix);
+    lstrcpyW(fallback, other.text);
+    if (engineRefused) {
+        Navigate(fallback);
+        return;
+    }
+    wsprintfW(suffix, L"+site:%s", site);
+    address.Add(L"https://www.google.com/search?client=IE&rls=ru&q=");
+    AddKeywords(address, keywords, lstrlenW(suffix));
+    address.Add(suffix);
+    awaiting = 1;
     Navigate(address.text);
 }
 
@@ -302,9 +534,9 @@ void Command(WORD id) {
     switch (id) {
         case kOkButtonId:
         case 1001: Search(); break;
-        case 1002: if (browser != nullptr) browser->Refresh(); break;
-        case 1003: if (browser != nullptr) browser->GoBack(); break;
-        case 1004: if (browser != nullptr) browser->GoForward(); break;
+        case 1002: awaiting = 0; if (browser != nullptr) browser->Refresh(); break;
+        case 1003: awaiting = 0; if (browser != nullptr) browser->GoBack(); break;
+        case 1004: awaiting = 0; if (browser != nullptr) browser->GoForward(); break;
         default: break;
     }
 }

@@ -188,6 +188,19 @@ bool SteerStandIn(const RunningProgram& program, const std::wstring& command) {
            answer == 1;
 }
 
+bool SetStandInPageIn(const RunningProgram& program, const StandInPage& page) {
+    constexpr ULONG_PTR kPage = 0x50414745;
+    constexpr wchar_t kEnd = 0x1F;
+    std::wstring fields = page.start + kEnd + page.final + kEnd + page.title + kEnd +
+                          (page.body != nullptr ? std::wstring(page.body) : std::wstring(1, 0x18)) + kEnd +
+                          page.links + kEnd + std::to_wstring(page.flags) + kEnd;
+    COPYDATASTRUCT copy{kPage, static_cast<DWORD>(fields.size() * sizeof(wchar_t)), fields.data()};
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutW(program.Gadget(1), WM_COPYDATA, 0, reinterpret_cast<LPARAM>(&copy),
+                               SMTO_ABORTIFHUNG, 5000, &answer) != 0 &&
+           answer == 1;
+}
+
 namespace {
 
 PROCESS_MEMORY_COUNTERS MemoryCounters(const RunningProgram& program) {

@@ -93,6 +93,12 @@ int FireNewWindow3In(const RunningProgram& program, const std::wstring& url, DWO
 // stand-in understood it.
 bool SteerStandIn(const RunningProgram& program, const std::wstring& command);
 
+struct StandInPage;
+// Sets a page of the stand-in's table inside the running program (see
+// StandInPage; the collection's length is the number of links); true when
+// the stand-in understood it.
+bool SetStandInPageIn(const RunningProgram& program, const StandInPage& page);
+
 // ---- What a search address carries -------------------------------------------
 
 // The keywords as a search address carries them, one piece a character (a

@@ -451,9 +451,10 @@ const DWORD kNewWindowFlags[] = {0,     0x1,   0x2,   0x4,  0x6,     0x7,   0x8,
                                  0x20,  0x80,  0x100, 0x16, 0x10006, 0x42, 0x10000};
 
 // Whether the program opens a new-window address (as it narrows it) that
-// came with `flags`: a web address, from the user's own click or key.
+// came with `flags`: a web address, from the user's own click or key, never
+// one a page asks for as it unloads (0x1), whatever else the flags say.
 bool Opens(const std::wstring& narrowed, DWORD flags) {
-    bool user = (flags & 0x6) == 0x6 || (flags & (0x8 | 0x80 | 0x100)) != 0;
+    bool user = !(flags & 0x1) && ((flags & 0x6) == 0x6 || (flags & (0x8 | 0x80 | 0x100)) != 0);
     std::wstring lower;
     for (wchar_t unit : narrowed.substr(0, 6)) lower += unit >= L'A' && unit <= L'Z' ? unit + 32 : unit;
     bool web = StartsWith(lower, L"http:") || StartsWith(lower, L"https:");

@@ -344,6 +344,11 @@ TEST(EventSinkStandIn, CancelsNewWindow2AndOpensOnlyWebAddressesTheUserAskedForF
         {NWMF_USERREQUESTED, "NWMF_USERREQUESTED", true},
         {NWMF_USERALLOWED, "NWMF_USERALLOWED", true},
         {NWMF_OVERRIDEKEY, "NWMF_OVERRIDEKEY", true},
+        // A window a page asks for as it unloads is the page's, whatever else
+        // the flags say.
+        {NWMF_UNLOADING | NWMF_USERINITED | NWMF_FIRST, "NWMF_UNLOADING|NWMF_USERINITED|NWMF_FIRST", false},
+        {NWMF_UNLOADING | NWMF_USERREQUESTED, "NWMF_UNLOADING|NWMF_USERREQUESTED", false},
+        {NWMF_UNLOADING | NWMF_USERALLOWED | NWMF_OVERRIDEKEY, "NWMF_UNLOADING|NWMF_USERALLOWED|NWMF_OVERRIDEKEY", false},
     };
     size_t opened = 0;
     for (const Address& address : addresses) {

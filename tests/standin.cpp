@@ -40,7 +40,10 @@ bool StandIn::Load() {
            Find(module, "StandInSetDocumentState", setDocumentState) &&
            Find(module, "StandInResetPage", resetPage) &&
            Find(module, "StandInDocHostFlags", docHostFlags) &&
-           Find(module, "StandInSetDocHostFlags", setDocHostFlags);
+           Find(module, "StandInSetDocHostFlags", setDocHostFlags) &&
+           Find(module, "StandInSetPage", setPage) && Find(module, "StandInClearPages", clearPages) &&
+           Find(module, "StandInItemCalls", itemCalls) &&
+           Find(module, "StandInLinkReferences", linkReferences);
     if (!loaded) return false;
     // The keys and the page's focus as a fresh control has them: the state
     // lives as long as the test process.

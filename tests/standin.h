@@ -12,6 +12,30 @@
 
 namespace testing_support {
 
+// What a page of the stand-in's table holds: a navigation to an address
+// that begins with `start` ends at `final` and loads the page once the
+// navigation's message comes round (NavigateComplete2 and DocumentComplete
+// for the top-level browser, or a frame's); `body` null: a document without
+// a body; `links` the addresses of its links, separated by spaces ("area:"
+// before one: an element that is no anchor).
+struct StandInPage {
+    std::wstring start;
+    std::wstring final;
+    std::wstring title;
+    const wchar_t* body;
+    std::wstring links;
+    int flags = 0;
+    LONG length = 0;  // the links collection's length; 0: the number of links
+};
+enum StandInPageFlags {
+    kPageInAFrame = 1,     // the events name a frame, not the top-level browser
+    kPageNoLinks = 2,      // get_links fails
+    kPageItemsFail = 4,    // the collection's item fails
+    kPageNotHtml = 8,      // the document is no HTML document
+    kPageNoDocument = 16,  // the browser holds no document
+    kPageNoCommit = 32,    // DocumentComplete alone, without NavigateComplete2
+};
+
 struct StandIn {
     HMODULE module = nullptr;
     const char* (*log)() = nullptr;
@@ -38,6 +62,15 @@ struct StandIn {
     // Every document with a body and open; the page's focus on its body,
     // each frame's on a field.
     void (*resetPage)() = nullptr;
+    // A page of the stand-in's table (see StandInPage); with no start it
+    // loads now, as a page the browser reaches by itself.
+    void (*setPage)(const wchar_t* start, const wchar_t* final, const wchar_t* title,
+                    const wchar_t* body, const wchar_t* links, int flags, LONG length) = nullptr;
+    void (*clearPages)() = nullptr;
+    // Items of the loaded page's links collection asked for since it loaded,
+    // and the references the links and their collection hold.
+    LONG (*itemCalls)() = nullptr;
+    LONG (*linkReferences)() = nullptr;
     // The control host's doc-host flags (IAxWinAmbientDispatch), and new ones for it.
     DWORD (*docHostFlags)() = nullptr;
     void (*setDocHostFlags)(DWORD) = nullptr;
@@ -45,6 +78,10 @@ struct StandIn {
     // Loads the stand-in; false when the "atl.dll" that loads is not it.
     bool Load();
     std::string Log() const { return log(); }
+    void SetPage(const StandInPage& page) const {
+        setPage(page.start.c_str(), page.final.c_str(), page.title.c_str(), page.body,
+                page.links.c_str(), page.flags, page.length);
+    }
     // The logged lines that start with `call` (a call name), in order.
     std::vector<std::string> Calls(const std::string& call) const;
 };
