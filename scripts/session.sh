@@ -251,6 +251,13 @@ write_lane_spec() {  # FILE
     } >"$1"
 }
 
+# The seconds that all tests of a ctest run took together, from the same
+# lines as longest_tests reads.
+tests_seconds() {  # LOG
+    sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: [^ ]* .* \([0-9][0-9.]*\) sec$/\1/p' "$1" |
+        LC_ALL=C awk '{ total += $1 } END { printf "%.0f\n", total }'
+}
+
 # The COUNT longest tests of a ctest run, longest first, with their seconds,
 # from its output's lines "12/119 Test  #12: Name .....   Passed    3.21 sec"
 # (failed and timed-out tests count too).

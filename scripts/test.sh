@@ -91,7 +91,13 @@ set +e
 ctest --output-on-failure --timeout 300 -j "$lanes" --resource-spec-file "$spec" "$@" 2>&1 | tee "$log"
 status=${PIPESTATUS[0]}
 set -e
+# How evenly the lanes were filled: the time they stood idle while another
+# lane still ran, all lanes together.
+suites_took=$((SECONDS - phase))
+tests_took="$(tests_seconds "$log")"
 took "ran the tests"
+echo "test command: the tests took $tests_took s in $lanes lanes over $suites_took s:" \
+     "the lanes stood idle $(( lanes * suites_took > tests_took ? lanes * suites_took - tests_took : 0 )) s in all"
 
 if wait "$bench_build"; then
     echo "the 64-bit benchmarks (built beside the tests): $(tail -n 1 "$bench_log")"

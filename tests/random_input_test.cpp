@@ -18,7 +18,10 @@
 // ZUDIZAZUZ_RANDOM_ACTIONS the number of actions; scripts/random-input.sh
 // runs a long one. Each action draws from a generator of its own, seeded
 // with the seed and the action's number, so one action's retries never shift
-// the next one's choices.
+// the next one's choices, and a run can be split into shards: with
+// ZUDIZAZUZ_RANDOM_SHARD=K/N a program of its own takes the K-th of N equal
+// parts of the actions, each action with the choices it has in a whole run.
+// The test command runs the actions in two shards, one in each of its lanes.
 #include "app/app.h"
 #include "app/sites.h"
 #include "program_support.h"
@@ -49,32 +52,57 @@ namespace {
 
 constexpr uint32_t kDefaultSeed = 20241210;
 // About 75 s on this 2-core machine (25 ms an action, most of it xdotool
-// and Wine taking the input), well under 3 minutes with other work beside
-// it; the figures print the time a run took.
+// and Wine taking the input), in two shards of half that; the figures print
+// the time a run took.
 constexpr int kDefaultActions = 3000;
 
 // The working set is compared from the end of the warm-up, when every kind of
 // action has run many times: fonts for the scripts pasted, the clipboard and
-// the drop-down list have been set up once.
+// the drop-down list have been set up once. Each shard's program warms up
+// anew, and its actions are counted from the shard's first.
 constexpr int kWarmUpActions = 300;
 constexpr int kSampleEvery = 25;
-constexpr int kHomeSampleEvery = 500;
+constexpr int kHomeSampleEvery = 250;
 // Allowed growth of the working set from the end of the warm-up to the end,
 // both read with the window back at its starting size (see Growth). Measured
-// here: 0.1 to 0.6 MiB over 3,000 actions (seeds 20241210, 1 and 2), 0.3 MiB
-// over 20,000 (seed 314159); samples in between up to 4.9 MiB higher for a
-// while, then back, and the lowest of any three samples in a row at most
-// 1.1 MiB above the first.
-// A leak of 16 KiB for every navigation (about 500 in 3,000 actions),
-// planted in the stand-in for a trial, raised the last three samples by 4.8
-// to 7.9 MiB and failed the run; 2 KiB lost for every action would add
-// some 5 MiB.
-constexpr size_t kAllowedGrowth = 4u << 20;
+// here in whole runs: 0.1 to 0.6 MiB over 3,000 actions (seeds 20241210, 1
+// and 2), 0.3 MiB over 20,000 (seed 314159); samples in between up to 4.9 MiB
+// higher for a while, then back, and the lowest of any three samples in a row
+// at most 1.1 MiB above the first. In shards of 1,500 actions (seeds
+// 20241210, 1, 2 and 3, 32-bit build): -1.8 to 0.4 MiB.
+// A leak of 16 KiB for every navigation, planted in the stand-in for a trial,
+// raised a whole run's last three samples by 4.8 to 7.9 MiB, and a shard's
+// by 1.2 and 1.8 MiB: inside what a shard's working set wanders by, so the
+// bound, 2 MiB, is for what a shard can tell from that wandering, and the
+// soaks, which walk the heaps, are what catch a leak of that size (the
+// search soak failed at 16,384 bytes a step).
+constexpr size_t kAllowedGrowth = 2u << 20;
 
 struct Settings {
     uint32_t seed = kDefaultSeed;
-    int actions = kDefaultActions;
+    int actions = kDefaultActions;  // in the whole run
+    // The actions of this shard: from `first` up to, not including, `end`.
+    int first = 0;
+    int end = kDefaultActions;
+    std::string shard;  // "K/N", or empty for a whole run
 };
+
+// "K/N" with 1 <= K <= N: the K-th of N parts of the actions, as equal as
+// they can be. Anything else is refused, so that a mistyped shard never
+// passes by running no action.
+bool ReadShard(const std::string& text, Settings& settings) {
+    int part = 0, parts = 0;
+    char rest = 0;
+    if (std::sscanf(text.c_str(), "%d/%d%c", &part, &parts, &rest) != 2 || parts < 1 || part < 1 ||
+        part > parts) {
+        return false;
+    }
+    long long actions = settings.actions;
+    settings.first = static_cast<int>(actions * (part - 1) / parts);
+    settings.end = static_cast<int>(actions * part / parts);
+    settings.shard = text;
+    return true;
+}
 
 Settings ReadSettings() {
     Settings settings;
@@ -86,6 +114,7 @@ Settings ReadSettings() {
     }
     std::string actions = Env("ZUDIZAZUZ_RANDOM_ACTIONS");
     if (!actions.empty()) settings.actions = std::max(1, std::atoi(actions.c_str()));
+    settings.end = settings.actions;
     return settings;
 }
 
@@ -523,7 +552,8 @@ public:
         : program_(program),
           settings_(settings),
           xdotool_(xdotool),
-          screen_{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)} {}
+          screen_{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)},
+          index_(settings.first - 1) {}
 
     // Waits for the start-up banner and reads the form.
     bool Begin() {
@@ -629,10 +659,12 @@ public:
         if (step.after) step.after();
         if (Failed()) return;
         if (step.shortcut) ++shortcutsByPlace_[step.focus][*step.shortcut];
-        if ((index + 1) % kSampleEvery == 0) Sample(index);
-        bool last = index + 1 == settings_.actions;
-        if (index == kWarmUpActions - 1 ||
-            (index >= kWarmUpActions && ((index + 1) % kHomeSampleEvery == 0 || last))) {
+        // Samples by the actions this program has taken, from the shard's first.
+        int taken = index - settings_.first;
+        if ((taken + 1) % kSampleEvery == 0) Sample(index);
+        bool last = index + 1 == settings_.end;
+        if (taken == kWarmUpActions - 1 ||
+            (taken >= kWarmUpActions && ((taken + 1) % kHomeSampleEvery == 0 || last))) {
             SampleAtHome(index);
         }
     }
@@ -643,6 +675,7 @@ public:
     std::string Report() const {
         std::string text = failure_ + "\nseed " + std::to_string(settings_.seed) + ", action " +
                            std::to_string(index_) + " of " + std::to_string(settings_.actions) +
+                           (settings_.shard.empty() ? "" : " (shard " + settings_.shard + ")") +
                            "; replay with: bash scripts/random-input.sh " +
                            std::to_string(settings_.actions) + " " + std::to_string(settings_.seed) +
                            "\nthe last actions:";
@@ -669,9 +702,13 @@ public:
 
     void PrintFigures(int exitStatus) const {
         DWORD elapsed = GetTickCount() - started_;
-        int actions = index_ + 1;
+        int actions = index_ + 1 - settings_.first;
         std::printf("\n==== random input: seed %u, %d actions", settings_.seed, actions);
-        std::printf(" (ZUDIZAZUZ_RANDOM_SEED, ZUDIZAZUZ_RANDOM_ACTIONS)\n");
+        if (!settings_.shard.empty()) {
+            std::printf(" (%d to %d of %d: shard %s)", settings_.first, index_, settings_.actions,
+                        settings_.shard.c_str());
+        }
+        std::printf(" (ZUDIZAZUZ_RANDOM_SEED, ZUDIZAZUZ_RANDOM_ACTIONS, ZUDIZAZUZ_RANDOM_SHARD)\n");
         std::printf("time: %.1f s, %.1f ms an action\n", elapsed / 1000.0,
                     actions > 0 ? static_cast<double>(elapsed) / actions : 0.0);
         std::printf("actions by kind (done / skipped: nowhere to do it):\n");
@@ -1432,7 +1469,7 @@ private:
     Settings settings_;
     XdotoolShell& xdotool_;
     RECT screen_;
-    int index_ = -1;
+    int index_;  // the action under way, or the one before the shard's first
     DWORD started_ = 0;
     std::string failure_;
     bool crashed_ = false;
@@ -1486,7 +1523,11 @@ private:
 TEST(RandomInputStandIn,
      ThousandsOfRandomActionsLeaveTheProgramAnsweringWithWellFormedNavigationsAndAFlatWorkingSet) {
     Settings settings = ReadSettings();
-    std::printf("random input: seed %u, %d actions\n", settings.seed, settings.actions);
+    std::string shard = Env("ZUDIZAZUZ_RANDOM_SHARD");
+    ASSERT_TRUE(shard.empty() || ReadShard(shard, settings))
+        << "ZUDIZAZUZ_RANDOM_SHARD must be K/N with 1 <= K <= N: " << shard;
+    std::printf("random input: seed %u, actions %d to %d of %d\n", settings.seed, settings.first,
+                settings.end - 1, settings.actions);
     std::fflush(stdout);
 
     XdotoolShell xdotool;
@@ -1496,7 +1537,7 @@ TEST(RandomInputStandIn,
     ASSERT_NE(program.window, nullptr);
     RandomRun run(program, settings, xdotool);
     if (run.Begin()) {
-        for (int index = 0; index < settings.actions && !run.Failed(); ++index) run.Act(index);
+        for (int index = settings.first; index < settings.end && !run.Failed(); ++index) run.Act(index);
     }
     int status = -1;
     if (!run.Failed()) {

@@ -121,6 +121,7 @@ Test project /build/x64
 LOG
 longest="$(source "$ROOT/scripts/session.sh" 2>/dev/null; longest_tests "$scratch/ctest.log" 3 | awk '{ printf "%s=%s ", $1, $2 }')"
 check "the three longest tests, longest first" "RandomInputStandIn=300.12 SoakSearchStandIn=35.77 ColourPainting=2.50 " "$longest"
+check "the tests' seconds together" "341" "$(source "$ROOT/scripts/session.sh" 2>/dev/null; tests_seconds "$scratch/ctest.log")"
 
 # What scripts/build.sh builds: a copy of it beside an install script that
 # installs nothing, with a cmake that records each build it is asked for.
