@@ -134,7 +134,7 @@ void SearchRequest() {
     std::string site = gadgets::GetComboBoxText(kSiteList, index);
     std::string keywords = gadgets::GetGadgetText(kKeywordBox, 1);
     // The placeholder is a hint, never a keyword.
-    if (keywords == kPlaceholder) keywords.clear();
+    if (IsPlaceholder(keywords)) keywords.clear();
     wchar_t address[kMaxAddressUnits + 1] = {};
     std::wstring built = SearchAddress(index, site, keywords);
     built.copy(address, kMaxAddressUnits);

@@ -91,10 +91,6 @@ bool TranslateShortcut(MSG& queued) {
     return target != nullptr && table != nullptr && TranslateAcceleratorA(target, table, &queued);
 }
 
-int32_t Property(HWND window, const char* name) {
-    return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
-}
-
 void DecodeMouse(EventRecord& event, const StackEntry& entry) {
     event.window = entry.window;
     event.key = static_cast<int32_t>(entry.wParam);
