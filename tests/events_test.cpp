@@ -2775,6 +2775,16 @@ bool MayRead(uintptr_t address, size_t size) {
            address + size <= end;
 }
 
+// Faults raised on any thread, counted before any handler (Wine's own
+// around a window procedure among them) can swallow them.
+std::atomic<int> faults{0};
+
+LONG CALLBACK CountFault(EXCEPTION_POINTERS* exception) {
+    DWORD code = exception->ExceptionRecord->ExceptionCode;
+    if (code == EXCEPTION_ACCESS_VIOLATION || code == STATUS_GUARD_PAGE_VIOLATION) ++faults;
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
 // A caller's subclass that selects rows of its list view when it sees a
 // click, each selection notifying the window, before it passes the click on.
 constexpr int kRowsSelectedFirst = 9;
@@ -3119,8 +3129,10 @@ TEST(NotificationChecks, ForgedRecordsAreNotRead) {
         {"the tooltip's request sent by another thread", at(&request), true, request.szText},
         {"the tooltip's request in a read-only page", at(readOnly), false, nullptr},
     };
+    void* counting = AddVectoredExceptionHandler(1, CountFault);
     for (const auto& c : cases) {
         Drain();
+        faults = 0;
         Event().listViewNumber = 0;
         Event().listViewItem = 71;
         SetProperty(window, "WM_NOTIFY_Event", 0);
@@ -3137,7 +3149,9 @@ TEST(NotificationChecks, ForgedRecordsAreNotRead) {
         if (c.text != nullptr) {
             EXPECT_EQ(c.text[0], 'x') << c.what << ": the text was written";
         }
+        EXPECT_EQ(faults.load(), 0) << c.what << ": faults";
     }
+    RemoveVectoredExceptionHandler(counting);
     // The read-only page is as it was, and a good record is read.
     EXPECT_EQ(reinterpret_cast<const NMTTDISPINFOA*>(readOnly)->szText[0], 'x');
     SendMessageA(window, WM_NOTIFY, kList, at(&request));
