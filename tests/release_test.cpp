@@ -183,7 +183,7 @@ TEST(ReleaseResources, VersionAndManifestReadBackFromBothBuilds) {
 // as UTF-8 escapes and Enter looked into the page's frames, 0.5 KiB, and the
 // notification watch took a second hook and the wait went per thread, 0.5 KiB
 // more; the manifest's comments went, 0.5 KiB less; the watch gave way to
-// checks of what a notification carries, SIZE_NOTE). A change
+// checks of what a notification carries, 1.5 KiB less). A change
 // that brings the C++ runtime's exception machinery, its string classes or a
 // C runtime formatter back into the program shows here at once (each is tens
 // of KiB). It is also a PE32 GUI program that keeps ASLR and DEP.
