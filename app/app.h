@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <string>
 
 struct IWebBrowser2;
 
@@ -57,7 +58,9 @@ void WarnWhenNotInTheRussianCodePage(HWND window);
 HWND StartUp();
 // The label, the site list, the keyword box and the OK button.
 void CreateSearchForm();
-// Empties the keyword box while it holds exactly the placeholder text.
+// Whether the keyword box's text is exactly the placeholder.
+bool IsPlaceholder(const std::string& text);
+// Empties the keyword box while it holds the placeholder.
 void ClearPlaceholder();
 // Pumps events until the window is asked to close, then kills both timers;
 // returns the process exit status.

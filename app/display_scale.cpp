@@ -1,6 +1,7 @@
 // The display's scale: the layout is written for 96 DPI, and a program aware
 // of the system DPI draws itself at that DPI, not stretched by Windows.
 #include "app/layout.h"
+#include "gadgets/gadgets.h"
 
 #include <algorithm>
 
@@ -30,15 +31,6 @@ int AskSystemDpi() {
         ReleaseDC(nullptr, screen);
     }
     return dpi > 0 ? dpi : kLayoutDpi;
-}
-
-RECT WorkAreaOfMonitor(HMONITOR monitorHandle) {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (!GetMonitorInfoA(monitorHandle, &monitor)) {
-        return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-    }
-    return monitor.rcWork;
 }
 
 }  // namespace
@@ -76,7 +68,7 @@ SIZE FormMinimumOuterSize(DWORD style, DWORD exStyle) {
 SIZE SizeOf(const RECT& rect) { return SIZE{rect.right - rect.left, rect.bottom - rect.top}; }
 
 RECT WorkAreaAt(POINT point) {
-    return WorkAreaOfMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTOPRIMARY));
+    return gadgets::WorkAreaOfMonitor(MonitorFromPoint(point, MONITOR_DEFAULTTOPRIMARY));
 }
 
 }  // namespace app

@@ -26,8 +26,9 @@ constexpr LayoutRect kOkButtonLayout{640, 10, 30, 23};
 constexpr int32_t kBrowserWidthMargin = 35;
 constexpr int32_t kBrowserHeightMargin = 100;
 // The form needs a client area this large: OK's right edge with the
-// layout's margin of 10 beside it, and the browser area's top.
-constexpr SIZE kFormClientLayout{640 + 30 + 10, 50};
+// browser's left margin beside it, and the browser area's top.
+constexpr SIZE kFormClientLayout{kOkButtonLayout.x + kOkButtonLayout.width + kBrowserLayout.x,
+                                 kBrowserLayout.y};
 
 constexpr DWORD kWindowStyle = 0x10CF0000;  // WS_OVERLAPPEDWINDOW | WS_VISIBLE
 constexpr DWORD kWindowExStyle = 0;
@@ -49,8 +50,8 @@ SIZE FittedWindowSize(SIZE wanted, SIZE room);
 // lies inside it: moved in from the edges it reaches past.
 POINT KeptInside(const RECT& window, const RECT& work);
 // The smallest outer size that shows the whole form, for a window of these
-// styles. The library holds the window to no more than the work area of the
-// monitor it is on, whichever that is at the time.
+// styles. The library holds this minimum to no more than the work area of
+// the monitor the window is on, whichever that is at the time.
 SIZE FormMinimumOuterSize(DWORD style, DWORD exStyle);
 // The work area of the monitor at `point`: the screen less the taskbar.
 RECT WorkAreaAt(POINT point);

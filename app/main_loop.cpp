@@ -68,7 +68,7 @@ void FitSiteListToTheLongestSite() {
     ReleaseDC(list, dc);
     // Room beside the text: the list's borders, its scroll bar should it show
     // one, and the few pixels a list box leaves before and after an item.
-    int width = widest + 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + 8;
+    int width = widest + 2 * GetSystemMetrics(SM_CXEDGE) + GetSystemMetrics(SM_CXVSCROLL) + Scaled(8);
     SendMessageA(list, CB_SETDROPPEDWIDTH, static_cast<WPARAM>(width), 0);
 }
 
@@ -190,8 +190,10 @@ void CreateSearchForm() {
     BUTTONGADGET(kOkButton, ok.x, ok.y, ok.width, ok.height, "OK", BS_PUSHBUTTON | WS_TABSTOP);
 }
 
+bool IsPlaceholder(const std::string& text) { return text == kPlaceholder; }
+
 void ClearPlaceholder() {
-    if (gadgets::GetGadgetText(kKeywordBox, 1) == kPlaceholder) {
+    if (IsPlaceholder(gadgets::GetGadgetText(kKeywordBox, 1))) {
         gadgets::SetGadgetText(kKeywordBox, "");
     }
 }

@@ -151,7 +151,7 @@ void SearchRequest() {
     std::string site = gadgets::GetComboBoxText(kSiteList, index);
     std::string keywords = gadgets::GetGadgetText(kKeywordBox, 1);
     // The placeholder is a hint, never a keyword.
-    if (keywords == kPlaceholder) keywords.clear();
+    if (IsPlaceholder(keywords)) keywords.clear();
     std::wstring built = SearchAddress(index, site, keywords);
     ForgetEngineSearch();
     if (index != kForumSearchIndex) {

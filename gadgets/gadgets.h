@@ -81,6 +81,9 @@ int32_t GADGETHEIGHT(int32_t number);
 int32_t RESIZEGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height);
 std::string GETCLASSNAME_(HWND window);
 int32_t GADGETCLASS(HWND window);
+// The work area of a monitor (its screen less the taskbar); the primary
+// screen when the monitor is unknown.
+RECT WorkAreaOfMonitor(HMONITOR monitor);
 
 // ---- Standard gadgets --------------------------------------------------------
 HWND TEXTGADGET(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,

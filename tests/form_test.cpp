@@ -570,10 +570,6 @@ struct ScaledForm {
 LONG Width(const RECT& rect) { return rect.right - rect.left; }
 LONG Height(const RECT& rect) { return rect.bottom - rect.top; }
 
-int32_t Property(HWND window, const char* name) {
-    return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
-}
-
 }  // namespace
 
 // Started with the display at 100 % and 150 % the program lays its form out

@@ -2,7 +2,11 @@
 
 #include "gadgets/events/event_state.h"
 
+#include <malloc.h>
+
+#include <atomic>
 #include <cstdlib>
+#include <cstring>
 
 namespace testing_support {
 
@@ -128,6 +132,77 @@ std::string SystemAtlPath() {
     char folder[MAX_PATH] = {};
     GetSystemDirectoryA(folder, MAX_PATH);
     return std::string(folder) + "\\atl.dll";
+}
+
+namespace {
+
+using SetHookProc = HHOOK(WINAPI*)(int, HOOKPROC, HINSTANCE, DWORD);
+std::atomic<int> hookSets{0};
+SetHookProc realSetHookA = nullptr;
+SetHookProc realSetHookW = nullptr;
+
+HHOOK WINAPI CountedSetHookA(int kind, HOOKPROC routine, HINSTANCE module, DWORD thread) {
+    ++hookSets;
+    return realSetHookA(kind, routine, module, thread);
+}
+
+HHOOK WINAPI CountedSetHookW(int kind, HOOKPROC routine, HINSTANCE module, DWORD thread) {
+    ++hookSets;
+    return realSetHookW(kind, routine, module, thread);
+}
+
+void Replace(ULONG_PTR& slot, SetHookProc replacement, SetHookProc& original) {
+    DWORD protection = 0;
+    VirtualProtect(&slot, sizeof slot, PAGE_READWRITE, &protection);
+    original = reinterpret_cast<SetHookProc>(slot);
+    slot = reinterpret_cast<ULONG_PTR>(replacement);
+    VirtualProtect(&slot, sizeof slot, protection, &protection);
+}
+
+void CountHookSets() {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleA(nullptr));
+    auto* headers = reinterpret_cast<IMAGE_NT_HEADERS*>(
+        base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& imports =
+        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (imports.VirtualAddress == 0) return;
+    for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
+         module->Name != 0; ++module) {
+        if (lstrcmpiA(reinterpret_cast<const char*>(base + module->Name), "user32.dll") != 0) continue;
+        DWORD namesAt = module->OriginalFirstThunk != 0 ? module->OriginalFirstThunk : module->FirstThunk;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + namesAt);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const char* name = reinterpret_cast<const char*>(
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name);
+            if (std::strcmp(name, "SetWindowsHookExA") == 0) {
+                Replace(slots->u1.Function, CountedSetHookA, realSetHookA);
+            } else if (std::strcmp(name, "SetWindowsHookExW") == 0) {
+                Replace(slots->u1.Function, CountedSetHookW, realSetHookW);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+int HookSetsSoFar() {
+    static const bool counting = (CountHookSets(), true);
+    (void)counting;
+    return hookSets.load();
+}
+
+size_t RuntimeHeapInUse() {
+    HANDLE heap = reinterpret_cast<HANDLE>(_get_heap_handle());
+    size_t inUse = 0;
+    HeapLock(heap);
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heap, &entry)) {
+        if ((entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) != 0) inUse += entry.cbData;
+    }
+    HeapUnlock(heap);
+    return inUse;
 }
 
 }  // namespace testing_support

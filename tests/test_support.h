@@ -80,4 +80,13 @@ std::string Env(const char* name);
 // browser stand-in where the test command installed it and atl=n picks it.
 std::string SystemAtlPath();
 
+// How many times code of this test program (the library is linked into it)
+// has called SetWindowsHookExA or SetWindowsHookExW since the first call of
+// this function, which starts counting them through the program's import
+// table. A program that imports neither sets no hook and counts 0.
+int HookSetsSoFar();
+
+// The bytes in use on the C runtime's heap, which malloc and new take from.
+size_t RuntimeHeapInUse();
+
 }  // namespace testing_support

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <mshtmhst.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -271,11 +272,13 @@ HWND OpenContainerWindow() {
 }  // namespace
 
 // The host acts on WM_FORWARDMSG as ATL's does, reading lParam as the
-// address of a MSG: only this thread's own sends reach it, also one made
-// while the thread serves another thread's send. Another thread's send of
-// any kind, with the address of a real message of this thread, is refused
-// without a read, as is a posted one with an address that is no message of
-// this thread; the pump dispatches no posted one at all.
+// address of a MSG: only this thread's own sends reach it, and only with a
+// whole MSG there for a window inside the host. Another thread's send of any
+// kind, with the address of a real message of this thread, is refused
+// without a read; so is this thread's own send made while it serves another
+// thread's send, which the system reports as that thread's. A posted one
+// with an address that is no message of this thread is refused; the pump
+// dispatches no posted one at all.
 TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendsReachTheHost) {
     StandInWeb web(20);
     ASSERT_NE(web.browser, nullptr);
@@ -285,6 +288,17 @@ TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendsReachTheHost) {
     HWND container = OpenContainerWindow();
     ASSERT_NE(container, nullptr);
     containerHost = host;
+    MSG outside{container, WM_KEYDOWN, 'K', 0, 0, {0, 0}};
+    // A MSG whose second half lies in a page that may not be read.
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    auto* pages = static_cast<BYTE*>(
+        VirtualAlloc(nullptr, 2 * system.dwPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    ASSERT_NE(pages, nullptr);
+    BYTE* cut = pages + system.dwPageSize - sizeof(MSG) / 2;
+    std::memcpy(cut, &key, sizeof(MSG) / 2);
+    DWORD old = 0;
+    ASSERT_TRUE(VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS, &old));
 
     struct Case {
         const char* how;
@@ -300,7 +314,11 @@ TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendsReachTheHost) {
                  SendMessageTimeoutA(container, kRunAContainerLoop, 0, 0, SMTO_NORMAL, 5000, &answer);
              });
          },
-         true},
+         false},
+        {"this thread's send of a message for a window outside the host",
+         [&] { SendMessageA(host, kForwardMessage, 0, reinterpret_cast<LPARAM>(&outside)); }, false},
+        {"this thread's send of a message cut by a page that may not be read",
+         [&] { SendMessageA(host, kForwardMessage, 0, reinterpret_cast<LPARAM>(cut)); }, false},
         {"another thread's SendMessage",
          [&] {
              FromAnotherThread([host, address] {
@@ -341,6 +359,7 @@ TEST(WebGadgetStandInForwardedKeys, OnlyThisThreadsOwnSendsReachTheHost) {
     }
     EXPECT_TRUE(web.standIn.Calls("WM_FORWARDMSG").empty()) << "the pump dispatched a posted forward";
     DestroyWindow(container);
+    VirtualFree(pages, 0, MEM_RELEASE);
     Drain();
     DestroyWindow(web.window);
 }

@@ -71,6 +71,8 @@ bool PopEvent(StackEntry& entry);
 int EventStackCount();
 
 int32_t PageStep();
+// A window property read as a number; 0 when the window has none.
+int32_t Property(HWND window, const char* name);
 // Whether the window is one of the library's: its class's procedure is FBGUIWINPROC.
 bool IsLibraryWindow(HWND window);
 // The message hook when it is switched on, else null.

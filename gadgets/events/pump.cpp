@@ -17,18 +17,10 @@ struct TranslationEntry {
 
 // A WM_QUIT that WAITEVENT's wait took and put back into the queue.
 bool quitPutBack = false;
-// WAITEVENT waits in GetMessageA, which delivers the messages that other
-// threads send meanwhile. When one of them records an entry, the window
-// procedure arms the thread's wake-up: a registered message posted to the
-// thread, which ends the wait at once, and a thread timer, which goes on
-// firing every 10 ms until the pump takes the wake-up, so that a loop nested
-// inside such a send (a menu, a message box, a caller's loop that removes
-// every message) may take the message, or a tick, without the wait missing
-// it once that loop is over. Both belong to the thread, not to a window:
-// they outlive the window that recorded the entry, and no window procedure
-// ever receives them. Each thread counts its waits: a pump run inside a send
-// delivered during a wait may wait in turn, and its end leaves the outer
-// wait waiting.
+// WAITEVENT's wake-up for an entry recorded inside its wait (by a message
+// another thread sent): a message posted to the thread, and a thread timer
+// that fires until the pump takes it, so that a loop nested inside that send
+// cannot hold the wait past its own end. Each thread counts its waits.
 UINT wakeUpMessage = 0;
 const DWORD waitDepthSlot = TlsAlloc();
 const DWORD wakeUpTimerSlot = TlsAlloc();  // the armed timer's identifier, 0 when unarmed
@@ -89,10 +81,6 @@ bool TranslateShortcut(MSG& queued) {
         }
     }
     return target != nullptr && table != nullptr && TranslateAcceleratorA(target, table, &queued);
-}
-
-int32_t Property(HWND window, const char* name) {
-    return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
 }
 
 void DecodeMouse(EventRecord& event, const StackEntry& entry) {

@@ -2,13 +2,12 @@
 // work that must happen while a message is being delivered.
 #include "gadgets/controls/colour_painting.h"
 #include "gadgets/events/event_state.h"
-#include "gadgets/events/notification_watch.h"
+#include "gadgets/events/message_checks.h"
 #include "gadgets/gadgets.h"
 
 #include <commctrl.h>
 
 #include <algorithm>
-#include <climits>
 #include <cstring>
 #include <string>
 
@@ -34,25 +33,9 @@ bool IsRecorded(UINT message) {
     }
 }
 
-// The size of the work area of the monitor that the window is on now: a
-// window no smaller than it could not be made to fit there, after a move
-// to a smaller monitor or a display change. Unlimited when unknown.
-SIZE WorkAreaSize(HWND window) {
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    if (!GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
-        return SIZE{LONG_MAX, LONG_MAX};
-    }
-    return SIZE{monitor.rcWork.right - monitor.rcWork.left, monitor.rcWork.bottom - monitor.rcWork.top};
-}
-
 // A press, release or double click of the left, right or middle button.
 bool IsMouseButton(LPARAM message) {
     return message >= WM_LBUTTONDOWN && message <= WM_MBUTTONDBLCLK;
-}
-
-int32_t Property(HWND window, const char* name) {
-    return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
 }
 
 void SetProperty(HWND window, const char* name, intptr_t value) {
@@ -61,6 +44,14 @@ void SetProperty(HWND window, const char* name, intptr_t value) {
 
 bool SenderIs(const NMHDR& header, const char* className) {
     return GETCLASSNAME_(header.hwndFrom) == className;
+}
+
+// The record beyond the header, read only from the class that sends it and
+// only when all of it may be read.
+template <typename Record>
+const Record* RecordFrom(const NMHDR& header, LPARAM lParam, const char* className) {
+    const auto* record = reinterpret_cast<const Record*>(lParam);
+    return SenderIs(header, className) && IsReadable(record, sizeof *record) ? record : nullptr;
 }
 
 // The gadget reports a command from a notification: the pump turns the
@@ -80,48 +71,46 @@ HWND SelectedTabPage(HWND tab) {
 }
 
 void HandleNotification(HWND window, LPARAM lParam) {
-    // Each record longer than the bare header is read only when the sender is
-    // of the class that sends that record; other senders get header handling.
-    auto* header = reinterpret_cast<NMHDR*>(lParam);
-    if (header == nullptr) return;
+    NMHDR header;
+    if (!ReadNotificationHeader(window, lParam, header)) return;
     EventRecord& event = Event();
-    int32_t identifier = static_cast<int32_t>(header->idFrom);
-    switch (header->code) {
+    int32_t identifier = static_cast<int32_t>(header.idFrom);
+    switch (header.code) {
         case NM_CLICK:
             event.listViewNumber = identifier;
-            if (SenderIs(*header, WC_LISTVIEWA)) {
-                auto* click = reinterpret_cast<NMITEMACTIVATE*>(lParam);
+            if (auto* click = RecordFrom<NMITEMACTIVATE>(header, lParam, WC_LISTVIEWA)) {
                 event.listViewItem = click->iItem;
                 event.listViewSubitem = click->iSubItem;
                 event.listViewKeyFlags = static_cast<int32_t>(click->uKeyFlags);
             }
-            ReportAsCommand(window, header->idFrom);
+            ReportAsCommand(window, header.idFrom);
             break;
         case TTN_GETDISPINFOA:
-            if (SenderIs(*header, TOOLTIPS_CLASSA)) {
-                auto* request = reinterpret_cast<NMTTDISPINFOA*>(lParam);
-                std::string name = std::to_string(static_cast<UINT>(header->idFrom));
-                if (auto* text = static_cast<const char*>(GetPropA(window, name.c_str()))) {
-                    size_t length = strnlen(text, sizeof request->szText - 1);
-                    std::memcpy(request->szText, text, length);
-                    request->szText[length] = '\0';
+            // The text buffer is all that is written, and nothing is read.
+            if (SenderIs(header, TOOLTIPS_CLASSA)) {
+                char* buffer = reinterpret_cast<NMTTDISPINFOA*>(lParam)->szText;
+                constexpr size_t kBufferSize = sizeof NMTTDISPINFOA::szText;
+                std::string name = std::to_string(static_cast<UINT>(header.idFrom));
+                auto* text = static_cast<const char*>(GetPropA(window, name.c_str()));
+                if (text != nullptr && IsWritable(buffer, kBufferSize)) {
+                    size_t length = strnlen(text, kBufferSize - 1);
+                    std::memcpy(buffer, text, length);
+                    buffer[length] = '\0';
                 }
             }
             break;
         case LVN_COLUMNCLICK:
             event.listViewNumber = identifier;
-            if (SenderIs(*header, WC_LISTVIEWA)) {
-                auto* column = reinterpret_cast<NMLISTVIEW*>(lParam);
+            if (auto* column = RecordFrom<NMLISTVIEW>(header, lParam, WC_LISTVIEWA)) {
                 event.listViewColumn = column->iSubItem;
                 event.listViewItem = column->iItem;
                 event.listViewSubitem = column->iSubItem;
             }
             event.notificationFlag = 1;
-            ReportAsCommand(window, header->idFrom);
+            ReportAsCommand(window, header.idFrom);
             break;
         case static_cast<UINT>(-9):  // no named code: a list view record
-            if (SenderIs(*header, WC_LISTVIEWA)) {
-                auto* record = reinterpret_cast<NMLISTVIEW*>(lParam);
+            if (auto* record = RecordFrom<NMLISTVIEW>(header, lParam, WC_LISTVIEWA)) {
                 event.listViewColumn = record->iSubItem;
                 event.listViewItem = record->iItem;
             }
@@ -129,8 +118,7 @@ void HandleNotification(HWND window, LPARAM lParam) {
         case TVN_SELCHANGEDA:
             event.notificationFlag = 1;
             event.treeViewNumber = identifier;
-            if (SenderIs(*header, WC_TREEVIEWA)) {
-                auto* change = reinterpret_cast<NMTREEVIEWA*>(lParam);
+            if (auto* change = RecordFrom<NMTREEVIEWA>(header, lParam, WC_TREEVIEWA)) {
                 event.treeViewItem =
                     static_cast<int32_t>(reinterpret_cast<intptr_t>(change->itemNew.hItem));
             }
@@ -140,15 +128,15 @@ void HandleNotification(HWND window, LPARAM lParam) {
             if (GADGETCLASS(GadgetID(identifier)) == kListViewKind) event.listViewNumber = identifier;
             break;
         case TCN_SELCHANGE:
-            if (SenderIs(*header, WC_TABCONTROLA)) {
-                if (HWND page = SelectedTabPage(header->hwndFrom)) ShowWindow(page, SW_SHOWNORMAL);
+            if (SenderIs(header, WC_TABCONTROLA)) {
+                if (HWND page = SelectedTabPage(header.hwndFrom)) ShowWindow(page, SW_SHOWNORMAL);
             }
             event.notificationFlag = 1;
-            ReportAsCommand(window, header->idFrom);
+            ReportAsCommand(window, header.idFrom);
             break;
         case TCN_SELCHANGING:
-            if (SenderIs(*header, WC_TABCONTROLA)) {
-                if (HWND page = SelectedTabPage(header->hwndFrom)) ShowWindow(page, SW_HIDE);
+            if (SenderIs(header, WC_TABCONTROLA)) {
+                if (HWND page = SelectedTabPage(header.hwndFrom)) ShowWindow(page, SW_HIDE);
             }
             break;
         default:
@@ -210,20 +198,6 @@ void HandleScroll(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }  // namespace
 
 LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // Before the caller's hook, which may answer these itself: the watch
-    // learns of them all the same, and nothing is taken from the hook.
-    bool readable = false;
-    switch (message) {
-        case WM_NCDESTROY: LibraryWindowGoes(window); break;
-        case WM_PARENTNOTIFY:
-            if (LOWORD(wParam) == WM_CREATE) ChildCreated(window, reinterpret_cast<HWND>(lParam));
-            break;
-        case WM_NOTIFYFORMAT:
-            if (lParam == NF_QUERY) NotifierAsks(reinterpret_cast<HWND>(wParam));
-            break;
-        case WM_NOTIFY: readable = IsOwnNotification(window, wParam, lParam); break;
-        default: break;
-    }
     if (windowProcHookOn && windowProcHook != nullptr) {
         if (LRESULT result = windowProcHook(window, message, wParam, lParam)) return result;
     }
@@ -250,9 +224,13 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
         case WM_GETMINMAXINFO:
             if (Property(window, "MINMAXFLAG") == 1) {
                 auto* limits = reinterpret_cast<MINMAXINFO*>(lParam);
-                SIZE room = WorkAreaSize(window);
-                limits->ptMinTrackSize.x = std::min<LONG>(Property(window, "MINIMALWIDTH"), room.cx);
-                limits->ptMinTrackSize.y = std::min<LONG>(Property(window, "MINIMALHEIGHT"), room.cy);
+                // A minimum no larger than the work area of the monitor the
+                // window is on now: the window can always be made to fit there.
+                RECT work = WorkAreaOfMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST));
+                LONG minimumWidth = Property(window, "MINIMALWIDTH");
+                LONG minimumHeight = Property(window, "MINIMALHEIGHT");
+                limits->ptMinTrackSize.x = std::min(minimumWidth, work.right - work.left);
+                limits->ptMinTrackSize.y = std::min(minimumHeight, work.bottom - work.top);
                 limits->ptMaxTrackSize.x = Property(window, "MAXIMALWIDTH");
                 limits->ptMaxTrackSize.y = Property(window, "MAXIMALHEIGHT");
                 return 0;
@@ -297,12 +275,16 @@ LRESULT CALLBACK FBGUIWINPROC(HWND window, UINT message, WPARAM wParam, LPARAM l
             if (wParam == SIZE_MINIMIZED) RememberFocus(window);
             break;
         case WM_NOTIFY:
-            if (readable) HandleNotification(window, lParam);
+            HandleNotification(window, lParam);
             break;
         default:
             break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+int32_t Property(HWND window, const char* name) {
+    return static_cast<int32_t>(reinterpret_cast<intptr_t>(GetPropA(window, name)));
 }
 
 int32_t SETWINDOWCALLBACK(void* routine, int32_t kind) {

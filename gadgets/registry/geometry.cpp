@@ -1,4 +1,5 @@
-// Gadget position and size, and the kind of a window told by its class name.
+// Gadget position and size, the kind of a window told by its class name, and
+// the work area of a monitor.
 #include "gadgets/gadgets.h"
 
 #include <commctrl.h>
@@ -86,6 +87,15 @@ int32_t GADGETCLASS(HWND window) {
         if (name == entry.className) return entry.kind;
     }
     return kOtherKind;
+}
+
+RECT WorkAreaOfMonitor(HMONITOR monitor) {
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (!GetMonitorInfoA(monitor, &info)) {
+        return RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    }
+    return info.rcWork;
 }
 
 }  // namespace gadgets

@@ -1,5 +1,6 @@
 // The web gadget: a WebBrowser control hosted in an "AtlAxWin" window of the
 // ATL hosting library, driven through its IWebBrowser2 interface.
+#include "gadgets/events/message_checks.h"
 #include "gadgets/gadgets.h"
 #include "gadgets/web/page_keys.h"
 
@@ -104,52 +105,20 @@ void RememberHost(HWND host, IWebBrowser2* browser) {
     hostedBrowsers.push_back(HostedBrowser{host, browser});
 }
 
-// Whether `address` holds a whole MSG in memory that this process may read,
-// for a window of this thread: the address that this thread's own code
-// forwards, unlike a number that another program made up.
-bool PointsToAMessageOfThisThread(LPARAM address) {
-    MEMORY_BASIC_INFORMATION region{};
-    const void* at = reinterpret_cast<const void*>(address);
-    if (at == nullptr || VirtualQuery(at, &region, sizeof region) != sizeof region) return false;
-    constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
-                                PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
-    auto end = reinterpret_cast<uintptr_t>(region.BaseAddress) + region.RegionSize;
-    if (region.State != MEM_COMMIT || !(region.Protect & kReadable) ||
-        (region.Protect & (PAGE_GUARD | PAGE_NOACCESS)) ||
-        static_cast<uintptr_t>(address) + sizeof(MSG) > end) {
-        return false;
-    }
-    HWND window = reinterpret_cast<const MSG*>(address)->hwnd;
-    return IsWindow(window) && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
-}
-
-// Whether the forward carrying `address` comes from this thread's own code.
-// The host hands a WM_FORWARDMSG's message to the control's
-// TranslateAccelerator, reading lParam as the address of a MSG, which means
-// something only in this thread's own send: another thread's send of any
-// kind (SendMessage, SendNotifyMessage, SendMessageCallback), or a posted
-// one that any loop dispatches, may carry any number. A posted one is never
-// dispatched by the pump, and elsewhere refused unless it points at a
-// message of this thread. Outside every other thread's send, what arrives
-// here is this thread's own send. Inside one, InSendMessageEx reports that
-// send also for this thread's sends nested in it (a container's loop run
-// there); a container forwards the message that its loop has just taken
-// from the queue, whose time and position another program cannot know: that
-// is the forward taken then. The library's own offer of keys goes to the
-// control directly, not through here.
-bool IsOwnForward(LPARAM address) {
-    if (!PointsToAMessageOfThisThread(address)) return false;
-    if (InSendMessageEx(nullptr) == ISMEX_NOSEND) return true;
-    const auto& forwarded = *reinterpret_cast<const MSG*>(address);
-    DWORD position = GetMessagePos();
-    return forwarded.time == static_cast<DWORD>(GetMessageTime()) &&
-           forwarded.pt.x == static_cast<SHORT>(LOWORD(position)) &&
-           forwarded.pt.y == static_cast<SHORT>(HIWORD(position));
+// Whether the host may hand on the forward carrying `address`: the host reads
+// it as a MSG and offers that message to the control. Only from this thread,
+// outside any other thread's send, with a whole MSG there, for a window of
+// this thread inside the host.
+bool IsOwnForward(HWND host, LPARAM address) {
+    const auto* message = reinterpret_cast<const MSG*>(address);
+    if (InAnotherThreadsSend() || !IsReadable(message, sizeof *message)) return false;
+    HWND window = message->hwnd;
+    return IsWindowOfThisThread(window) && (window == host || IsChild(host, window));
 }
 
 LRESULT CALLBACK RefuseForeignForwards(HWND host, UINT message, WPARAM wParam, LPARAM lParam,
                                        UINT_PTR, DWORD_PTR) {
-    if (message == kForwardMessage && !IsOwnForward(lParam)) return 0;  // not translated
+    if (message == kForwardMessage && !IsOwnForward(host, lParam)) return 0;  // not translated
     return DefSubclassProc(host, message, wParam, lParam);
 }
 
