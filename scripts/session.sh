@@ -91,10 +91,7 @@ kernel_runs_32bit() {
         printf '\xbb\x20\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80'
     } >"$probe"
     chmod +x "$probe"
-    set +e
-    output="$("$probe" 2>&1)"
-    status=$?
-    set -e
+    output="$("$probe" 2>&1)" && status=0 || status=$?
     [ "$status" -eq 32 ] && return 0
     KERNEL32_REASON="a 32-bit Linux program ended with status $status"
     case "$output" in *"Exec format error"*) KERNEL32_REASON+=" (Exec format error)" ;; esac
