@@ -50,16 +50,8 @@ choose_run_build
 arch="$RUN_BUILD"
 
 # The packages, in parts: the toolchain, then Wine (and the display's tools).
-set +e
-(
-    start=$SECONDS
-    bash "$ROOT/scripts/install-deps.sh" --stage-file "$times/stages" $(run_command_deps "$arch")
-    status=$?
-    echo "$((SECONDS - start))" >"$times/install.seconds"
-    exit "$status"
-) &
+bash "$ROOT/scripts/install-deps.sh" --stage-file "$times/stages" $(run_command_deps "$arch") &
 installing=$!
-set -e
 while [ ! -s "$times/stages" ] && kill -0 "$installing" 2>/dev/null; do sleep 0.1; done
 if [ ! -s "$times/stages" ]; then
     status=0
@@ -85,7 +77,7 @@ set +m
 
 wait "$installing"
 installing=""
-phase "packages for running it, beside the build" "$(( $(seconds_of install) - (toolchain_ready - started) ))"
+phase "packages for running it, beside the build" "$((SECONDS - toolchain_ready))"
 
 # Wine's session: the display first, then the prefix, set up (when it is new)
 # while the build goes on.
