@@ -15,7 +15,7 @@ start_session() {
 # to the descriptor it is given, so that two runs starting at once cannot
 # take the same number.
 start_display() {
-    if [ -z "${DISPLAY:-}" ] || [ "${ZUDIZAZUZ_OWN_DISPLAY:-0}" = 1 ]; then
+    if needs_own_display; then
         local number
         number="$(mktemp)"
         Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
@@ -31,13 +31,17 @@ start_display() {
     fi
 }
 
+needs_own_display() {
+    [ -z "${DISPLAY:-}" ] || [ "${ZUDIZAZUZ_OWN_DISPLAY:-0}" = 1 ]
+}
+
 # Sets the prefix (WINEPREFIX) up when it is new.
 setup_prefix() {
     mkdir -p "$WINEPREFIX"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         # A new prefix goes on setting itself up after wineboot returns; wait
         # until all of it has ended, or the first tests pay for it.
-        /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+        "$PREFIX_WINE" wineboot -i >/dev/null 2>&1 || true
         "$WINESERVER" -w >/dev/null 2>&1 || true
     fi
 }
@@ -58,7 +62,60 @@ start_server() {
     fi
     # The persistent server first: any Wine command would start a short-lived one.
     "$WINESERVER" -p >/dev/null 2>&1 || true
-    /usr/lib/wine/wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
+    "$PREFIX_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
+}
+
+# Whether this machine's kernel executes 32-bit x86 programs, asked before
+# anything is installed: a static i386 Linux program of 96 bytes that exits
+# with status 32 (where the kernel has no 32-bit support, starting it fails
+# with "Exec format error"). Wine's 32-bit loader is such a program too, so
+# the answer holds for 32-bit Wine. It is written under build/, since /tmp
+# may forbid running programs. When it cannot run, says why in KERNEL32_REASON.
+kernel_runs_32bit() {
+    local probe="$ROOT/build/probe32-linux" output status
+    mkdir -p "$ROOT/build"
+    {
+        # ELF header: 32-bit, little-endian, version 1, System V
+        printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00'
+        # an executable for the 386, version 1, entry 0x08048054 (the code
+        # below), program headers at offset 52, no section headers, no flags
+        printf '\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08\x34\x00\x00\x00'
+        printf '\x00\x00\x00\x00\x00\x00\x00\x00'
+        # header 52 bytes, program headers 32 bytes each, one of them, no sections
+        printf '\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'
+        # one LOAD program header: the whole file (96 bytes) from offset 0 at
+        # 0x08048000, readable and executable, aligned to 4 KiB
+        printf '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08'
+        printf '\x60\x00\x00\x00\x60\x00\x00\x00\x05\x00\x00\x00\x00\x10\x00\x00'
+        # the code: mov ebx, 32; mov eax, 1 (exit); int 0x80
+        printf '\xbb\x20\x00\x00\x00\xb8\x01\x00\x00\x00\xcd\x80'
+    } >"$probe"
+    chmod +x "$probe"
+    output="$("$probe" 2>&1)" && status=0 || status=$?
+    [ "$status" -eq 32 ] && return 0
+    KERNEL32_REASON="a 32-bit Linux program ended with status $status"
+    case "$output" in *"Exec format error"*) KERNEL32_REASON+=" (Exec format error)" ;; esac
+    return 1
+}
+
+# The build the run command builds and runs, in RUN_BUILD: the 32-bit
+# product (i686) where the kernel executes 32-bit code, else the 64-bit build
+# of the same sources (x64), and then it says why.
+choose_run_build() {
+    RUN_BUILD=i686
+    kernel_runs_32bit && return 0
+    RUN_BUILD=x64
+    echo "running the 64-bit build: $KERNEL32_REASON, so this kernel cannot execute 32-bit code"
+}
+
+# The package groups (scripts/install-deps.sh's) that the run command needs
+# for BUILD, in the order it installs them: the toolchain first, so that the
+# build goes ahead while Wine installs; then Wine for that build alone, and
+# for a machine without a display Xvfb, xdotool and ImageMagick's import.
+run_command_deps() {  # BUILD
+    local groups="toolchain-$1 then wine-$1"
+    needs_own_display && groups+=" display"
+    echo "$groups"
 }
 
 # A first answer to runs_32bit's question that needs no prefix: whether Wine's
@@ -96,7 +153,7 @@ runs_32bit() {
 crashes_end_at_once() {
     local key='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' view
     for view in /reg:64 /reg:32; do
-        /usr/lib/wine/wine64 reg add "$key" /v Debugger /d "no-debugger-for-tests" /f "$view" >/dev/null 2>&1 || true
+        "$PREFIX_WINE" reg add "$key" /v Debugger /d "no-debugger-for-tests" /f "$view" >/dev/null 2>&1 || true
     done
 }
 
@@ -117,18 +174,18 @@ DPI_BEFORE=""
 DPI_SET=0
 set_display_dpi() {
     local key='HKCU\Control Panel\Desktop'
-    DPI_BEFORE="$(/usr/lib/wine/wine64 reg query "$key" /v LogPixels 2>/dev/null |
+    DPI_BEFORE="$("$PREFIX_WINE" reg query "$key" /v LogPixels 2>/dev/null |
                   awk '$1 == "LogPixels" { print $3 }' | tr -d '\r' || true)"
-    /usr/lib/wine/wine64 reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    "$PREFIX_WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
     DPI_SET=1
 }
 restore_display_dpi() {
     [ "$DPI_SET" = 1 ] || return 0
     local key='HKCU\Control Panel\Desktop'
     if [ -n "$DPI_BEFORE" ]; then
-        /usr/lib/wine/wine64 reg add "$key" /v LogPixels /t REG_DWORD /d "$((DPI_BEFORE))" /f >/dev/null 2>&1
+        "$PREFIX_WINE" reg add "$key" /v LogPixels /t REG_DWORD /d "$((DPI_BEFORE))" /f >/dev/null 2>&1
     else
-        /usr/lib/wine/wine64 reg delete "$key" /v LogPixels /f >/dev/null 2>&1
+        "$PREFIX_WINE" reg delete "$key" /v LogPixels /f >/dev/null 2>&1
     fi
     DPI_SET=0
 }

@@ -2,7 +2,6 @@
 # The prefix is the build's own, never the user's ~/.wine.
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export WINEPREFIX="${WINEPREFIX:-$ROOT/build/wineprefix}"
-export WINEARCH=win64
 export WINEDEBUG="${WINEDEBUG:--all}"
 # No Mono installer prompt. Wine's HTML engine stays off (mshtml=, no Gecko
 # installer prompt either) unless ZUDIZAZUZ_HTML_ENGINE=1: the tests and the
@@ -34,7 +33,33 @@ html_engine_installed() {
 # The locale stays the user's: the program asks for its code page,
 # Windows-1251, in its manifest, which Wine honours whatever LANG says
 # (typing Cyrillic on Wine still wants a Russian LANG: see the README).
-export WINESERVER=/usr/lib/wine/wineserver64
+
+# The prefix's architecture: win64 (64-bit Wine with 32-bit Wine beside it:
+# the test command's prefixes, and the run command's for the 64-bit build),
+# or win32 (32-bit Wine alone: the run command's for the 32-bit product).
+# PREFIX_WINE is the loader of the prefix's own tools (wineboot, reg);
+# WINESERVER is the server Wine itself starts: Debian's wineserver script
+# takes the 64-bit one wherever it is installed, and it serves 32-bit
+# processes too.
+set_prefix_arch() {  # win64 | win32
+    export ZUDIZAZUZ_WINEARCH="$1" WINEARCH="$1"
+    if [ "$1" = win32 ]; then
+        PREFIX_WINE=/usr/lib/wine/wine
+    else
+        PREFIX_WINE=/usr/lib/wine/wine64
+    fi
+    export WINESERVER=/usr/lib/wine/wineserver64
+    [ -x "$WINESERVER" ] || [ "$1" != win32 ] || WINESERVER=/usr/lib/wine/wineserver32
+}
+set_prefix_arch "${ZUDIZAZUZ_WINEARCH:-win64}"
+
+# The run command's 32-bit prefix: needs only 32-bit Wine. The build's own
+# prefix becomes build/wineprefix32 (a 64-bit prefix cannot be made 32-bit);
+# a prefix the caller named in WINEPREFIX stays.
+use_win32_prefix() {
+    set_prefix_arch win32
+    [ "$WINEPREFIX" != "$ROOT/build/wineprefix" ] || export WINEPREFIX="$ROOT/build/wineprefix32"
+}
 
 # The loader for a Windows executable: wine64 for PE32+, wine for PE32.
 wine_loader_for() {

@@ -3,9 +3,11 @@
 # Wine's HTML engine (stand-in folders with and without an engine in each
 # place Wine looks) and the DLL overrides that follow; the display and prefix
 # a test gets in a lane of the test command, the lanes as ctest is told of
-# them, and the longest tests read back from ctest's output; and what
+# them, and the longest tests read back from ctest's output; what
 # scripts/build.sh builds for each command (with a stand-in cmake that only
-# records what it is asked). Run by ctest as a plain Linux program; prints
+# records what it is asked); the run command's probe of the kernel, the build
+# it picks and the packages it installs for it, and what
+# scripts/install-deps.sh asks of dpkg and apt-get (stand-ins that record). Run by ctest as a plain Linux program; prints
 # each case and ends with status 1 when any case fails.
 set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -154,6 +156,147 @@ check "the benchmarks: the 64-bit benchmarks folder" "x64:bench/all " "$(builds 
 check "the run command: the program only" "x64:zudizazuz " "$(builds product x64)"
 check "no command: both trees whole" "i686:all x64:all " "$(builds)"
 check "an unknown build refused" "status 2 " "$(builds tests arm)"
+
+# The run command's question, asked before anything is installed: whether
+# the kernel executes 32-bit x86 programs. The probe it writes must be the
+# 96-byte i386 program that exits with status 32, and its answer must be
+# Wine's 32-bit loader's wherever that is installed (the loader is such a
+# program too).
+mkdir -p "$scratch/probe/scripts"
+cp "$ROOT"/scripts/{session.sh,wine-env.sh} "$scratch/probe/scripts/"
+kernel_answer="$(cd "$scratch/probe" && source scripts/session.sh 2>/dev/null &&
+                 if kernel_runs_32bit; then echo yes; else echo "no: $KERNEL32_REASON"; fi)"
+probe="$scratch/probe/build/probe32-linux"
+check "the probe: 96 bytes" 96 "$(stat -c %s "$probe" 2>/dev/null)"
+check "the probe: a static i386 executable" "ELF32 EXEC Intel 80386 0x8048054" \
+      "$(readelf -h "$probe" 2>/dev/null | awk -F': *' '/Class|Type|Machine|Entry/ { printf "%s ", $2 }' | sed 's/ (Executable file)//; s/ $//')"
+check "the probe: one LOAD header, the whole file, readable and executable" \
+      "LOAD 0x000000 0x08048000 0x08048000 0x00060 0x00060 R E 0x1000" \
+      "$(readelf -l "$probe" 2>/dev/null | awk '$1 == "LOAD" { $1 = $1; print }')"
+check "the probe's code: exit(32)" 'mov $0x20,%ebx; mov $0x1,%eax; int $0x80; ' \
+      "$(objdump -D -b binary -m i386 --start-address=84 "$probe" 2>/dev/null |
+         awk -F'\t' '/^ +[0-9a-f]+:/ { gsub(/ +/, " ", $3); printf "%s; ", $3 }')"
+if [ -x /usr/lib/wine/wine ]; then
+    loader_answer="$(source "$ROOT/scripts/session.sh" 2>/dev/null && if loader_runs_32bit; then echo yes; else echo no; fi)"
+    check "the probe answers as Wine's 32-bit loader does" "$loader_answer" "${kernel_answer%%:*}"
+    if [ "$loader_answer" = yes ]; then
+        check "the probe exits with status 32 here" 32 "$("$probe"; echo $?)"
+    fi
+else
+    case "$kernel_answer" in yes|"no: a 32-bit Linux program ended with status 126 (Exec format error)") seen=expected ;; *) seen="$kernel_answer" ;; esac
+    check "the probe runs, or the kernel refuses its format" expected "$seen"
+fi
+
+# What the run command builds and installs, with the probe's answer given.
+run_plan() {  # PROBE-ANSWER (yes/no) DISPLAY [OWN-DISPLAY]
+    (
+        export DISPLAY="$2" ZUDIZAZUZ_OWN_DISPLAY="${3:-0}"
+        source "$ROOT/scripts/session.sh" 2>/dev/null
+        if [ "$1" = yes ]; then
+            kernel_runs_32bit() { return 0; }
+        else
+            kernel_runs_32bit() { KERNEL32_REASON="a 32-bit Linux program ended with status 126 (Exec format error)"; return 1; }
+        fi
+        said="$(choose_run_build)"
+        choose_run_build >/dev/null
+        echo "$RUN_BUILD: $(run_command_deps "$RUN_BUILD")${said:+ | $said}"
+    )
+}
+check "run, 32-bit kernel, no display" "i686: toolchain-i686 then wine-i686 display" "$(run_plan yes "")"
+check "run, 32-bit kernel, the user's display" "i686: toolchain-i686 then wine-i686" "$(run_plan yes :5)"
+check "run, 32-bit kernel, a display of its own asked for" "i686: toolchain-i686 then wine-i686 display" "$(run_plan yes :5 1)"
+check "run, 64-bit-only kernel, no display" \
+      "x64: toolchain-x64 then wine-x64 display | running the 64-bit build: a 32-bit Linux program ended with status 126 (Exec format error), so this kernel cannot execute 32-bit code" \
+      "$(run_plan no "")"
+check "run, 64-bit-only kernel, the user's display" "x64: toolchain-x64 then wine-x64" "$(run_plan no :5 | cut -d'|' -f1 | sed 's/ $//')"
+
+# The prefix the run command uses for the 32-bit product: 32-bit, of its own.
+prefix_of() {  # WINEPREFIX (empty: the build's own) [win32]
+    (
+        unset ZUDIZAZUZ_WINEARCH WINEARCH
+        if [ -n "$1" ]; then export WINEPREFIX="$1"; else unset WINEPREFIX; fi
+        source "$ROOT/scripts/wine-env.sh" 2>/dev/null
+        [ -z "${2:-}" ] || use_win32_prefix
+        # what a Wine program started afterwards (scripts/wine-run.sh) sees
+        bash -c 'source "$1/scripts/wine-env.sh"; echo "$WINEARCH ${WINEPREFIX#$1/} $PREFIX_WINE"' - "$ROOT"
+    )
+}
+check "the build's own prefix" "win64 build/wineprefix /usr/lib/wine/wine64" "$(prefix_of "")"
+check "the run command's 32-bit prefix" "win32 build/wineprefix32 /usr/lib/wine/wine" "$(prefix_of "" win32)"
+check "a prefix the caller named, made 32-bit" "win32 /elsewhere/prefix /usr/lib/wine/wine" "$(prefix_of /elsewhere/prefix win32)"
+
+# scripts/install-deps.sh on a stand-in machine: dpkg-query answers from a
+# list of installed packages, dpkg and apt-get record what they are asked
+# (apt-get says on stderr what apt says on a machine without apt-utils).
+mkdir -p "$scratch/deps/scripts" "$scratch/aptbin"
+cp "$ROOT/scripts/install-deps.sh" "$scratch/deps/scripts/"
+cat >"$scratch/aptbin/dpkg-query" <<'STANDIN'
+#!/bin/sh
+package="$(eval echo "\$$#")"
+if grep -qx "$package" "$INSTALLED"; then printf installed; exit 0; fi
+echo "dpkg-query: no packages found matching $package" >&2
+exit 1
+STANDIN
+cat >"$scratch/aptbin/dpkg" <<'STANDIN'
+#!/bin/sh
+case "$1" in
+    --print-foreign-architectures) cat "$FOREIGN" ;;
+    --add-architecture) echo "dpkg $*" >>"$CALLS"; echo "$2" >>"$FOREIGN" ;;
+esac
+STANDIN
+cat >"$scratch/aptbin/apt-get" <<'STANDIN'
+#!/bin/sh
+echo "apt-get $*" | sed 's/ -q -o DPkg::Lock::Timeout=[0-9]*//; s/ -y --no-install-recommends//' >>"$CALLS"
+echo "debconf: delaying package configuration, since apt-utils is not installed" >&2
+[ -z "$APT_FAILS" ] || case " $* " in *" $APT_FAILS"*) echo "E: Unable to locate package $APT_FAILS" >&2; exit 100 ;; esac
+STANDIN
+printf '#!/bin/sh\nexec "$@"\n' >"$scratch/aptbin/sudo"
+chmod +x "$scratch/aptbin"/*
+# A new machine of this kind has cmake, ninja, file and GoogleTest's sources.
+base_image="cmake ninja-build file googletest"
+installs() {  # INSTALLED-PACKAGES FOREIGN-ARCHITECTURES [install-deps.sh arguments]
+    local installed="$1" foreign="$2"; shift 2
+    printf '%s\n' $installed >"$scratch/installed"
+    printf '%s\n' $foreign >"$scratch/foreign"
+    rm -f "$scratch/calls" "$scratch/stages" "$scratch/deps/build/install-deps.log"
+    APT_FAILS="${APT_FAILS:-}" PATH="$scratch/aptbin:$PATH" INSTALLED="$scratch/installed" FOREIGN="$scratch/foreign" \
+        CALLS="$scratch/calls" bash "$scratch/deps/scripts/install-deps.sh" "$@" >"$scratch/said" 2>&1
+    echo "status $?" >>"$scratch/calls"
+    tr '\n' '|' <"$scratch/calls"
+}
+check "run on a new 32-bit machine without a display: i386, then the toolchain, then 32-bit Wine alone" \
+      "dpkg --add-architecture i386|apt-get update|apt-get install g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686|apt-get install wine wine32:i386 fonts-wine xvfb xdotool imagemagick|status 0|" \
+      "$(installs "$base_image" "" --stage-file "$scratch/stages" toolchain-i686 then wine-i686 display)"
+check "each part marked as it is there" "toolchain-i686|wine-i686 display|" "$(tr '\n' '|' <"$scratch/stages")"
+check "what it says: the packages, no apt noise" \
+      "installing g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686|installing wine wine32:i386 fonts-wine xvfb xdotool imagemagick|" \
+      "$(tr '\n' '|' <"$scratch/said")"
+check "apt's output kept in build/install-deps.log" yes \
+      "$(grep -q "apt-utils is not installed" "$scratch/deps/build/install-deps.log" 2>/dev/null && echo yes || echo no)"
+check "run on a new 64-bit-only machine: no i386, 64-bit Wine" \
+      "apt-get update|apt-get install g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64|apt-get install wine wine64 fonts-wine xvfb xdotool imagemagick|status 0|" \
+      "$(installs "$base_image" "" toolchain-x64 then wine-x64 display)"
+check "run on the user's display, i386 already there: no display tools" \
+      "apt-get update|apt-get install g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686|apt-get install wine wine32:i386 fonts-wine|status 0|" \
+      "$(installs "$base_image" i386 toolchain-i686 then wine-i686)"
+after_run="$base_image g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xdotool imagemagick"
+check "the test command after the run command: the rest" \
+      "apt-get update|apt-get install g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64|status 0|" \
+      "$(installs "$after_run" i386)"
+everything="$after_run g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64"
+check "everything there: no apt, nothing said" "status 0|||toolchain-i686|wine-i686 display|" \
+      "$(installs "$everything" i386 --stage-file "$scratch/stages" toolchain-i686 then wine-i686 display)|$(cat "$scratch/said")|$(tr '\n' '|' <"$scratch/stages")"
+check "the groups in ZUDIZAZUZ_DEPS when none is named (scripts/build.sh's call)" \
+      "apt-get update|apt-get install g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686|status 0|" \
+      "$(ZUDIZAZUZ_DEPS=toolchain-i686 installs "$base_image" "")"
+check "--list installs nothing" "status 0|toolchain-x64: g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64|wine-x64 display: wine wine64 fonts-wine xvfb xdotool imagemagick|" \
+      "$(installs "$base_image" "" --list toolchain-x64 then wine-x64 display)$(tr '\n' '|' <"$scratch/said")"
+check "an unknown group refused" "status 2|" "$(installs "$base_image" "" toolchain-arm)"
+check "a failing install: stops with status 1" \
+      "dpkg --add-architecture i386|apt-get update|apt-get install g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686|apt-get install wine wine32:i386 fonts-wine|status 1|" \
+      "$(APT_FAILS=wine32 installs "$base_image" "" toolchain-i686 then wine-i686)"
+check "a failing install: apt's output shown, and where the rest is" yes \
+      "$(grep -q "E: Unable to locate package wine32" "$scratch/said" && grep -q "install-deps.log" "$scratch/said" && echo yes || echo no)"
 
 echo "$failures failed"
 [ "$failures" -eq 0 ]
