@@ -89,7 +89,7 @@ else
     if [ "${BENCH_ARCH:-}" = x64 ]; then
         which="the 64-bit build (build/bench-x64), as BENCH_ARCH=x64 asks"
     else
-        which="the 64-bit build (build/bench-x64); the 32-bit build was not measured: $PROBE32_REASON, so this kernel cannot execute 32-bit code"
+        which="the 64-bit build (build/bench-x64), since $PROBE32_REASON"
     fi
 fi
 # The browser stand-in of the same architecture, as the prefix's own atl.dll.

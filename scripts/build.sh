@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
-# Builds the 32-bit tree (build/i686: the product and its tests) and the 64-bit
-# tree of the same sources (build/x64: the product, the tests and the
-# benchmarks), whole or in the parts a command needs:
+# Builds the 32-bit tree (build/i686: the product, its tests and benchmarks)
+# and the 64-bit tree of the same sources (build/x64: the same for 64-bit
+# Windows), whole or in the parts a command needs:
 #   scripts/build.sh                  both trees whole
-#   scripts/build.sh tests ARCH       what the suites need when they run on ARCH:
-#                                     i686: the 32-bit tree whole;
-#                                     x64: the 64-bit product and tests, and the
-#                                     32-bit product (the release and export
-#                                     tests read it)
-#   scripts/build.sh benchmarks       the 64-bit benchmarks, with the 64-bit
-#                                     library, product and browser stand-in they
-#                                     use; the test command builds them whichever
-#                                     build the suites run on, so that they keep
-#                                     building (they run with scripts/bench.sh)
+#   scripts/build.sh tests ARCH       what the test command needs when the
+#                                     suites run on ARCH: that tree's product,
+#                                     tests and benchmarks (the benchmarks
+#                                     build with the tests, so that they keep
+#                                     building; they run with scripts/bench.sh),
+#                                     and on x64 the 32-bit product too (the
+#                                     release and export tests read it)
 #   scripts/build.sh product ARCH     only the program, for the run command
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -23,7 +20,7 @@ configure() {
     local dir="$ROOT/build/$1" args=()
     case "$1" in
         i686) args=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-i686.cmake"
-                    -DZUDIZAZUZ_TESTS=ON -DZUDIZAZUZ_BENCH=OFF) ;;
+                    -DZUDIZAZUZ_TESTS=ON -DZUDIZAZUZ_BENCH=ON) ;;
         x64) args=(-DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-x86_64.cmake"
                    -DPRODUCT_EXE32="$ROOT/build/i686/zudizazuz.exe") ;;
         *) echo "no such build: $1 (i686 or x64)" >&2; return 2 ;;
@@ -55,15 +52,13 @@ case "${1:-}" in
         case "${2:?on which build the suites run: i686 or x64}" in
             i686) build i686 ;;
             x64) build i686 zudizazuz
-                 build x64 tests/all ;;
+                 build x64 tests/all bench/all ;;
             *) echo "no such build: $2 (i686 or x64)" >&2; exit 2 ;;
         esac ;;
-    benchmarks)
-        build x64 bench/all ;;
     "")
         build i686
         build x64 ;;
     *)
-        echo "usage: scripts/build.sh [tests ARCH | benchmarks | product ARCH]" >&2
+        echo "usage: scripts/build.sh [tests ARCH | product ARCH]" >&2
         exit 2 ;;
 esac

@@ -31,7 +31,7 @@ if runs_32bit; then
     which="the 32-bit build, the product as shipped"
 else
     arch=x86_64
-    which="the 64-bit build; $PROBE32_REASON, so this kernel cannot execute 32-bit code"
+    which="the 64-bit build, since $PROBE32_REASON"
 fi
 dir="$ROOT/build/random-input-$arch"
 cmake -S "$ROOT" -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-$arch.cmake" \

@@ -93,8 +93,12 @@ kernel_runs_32bit() {
     chmod +x "$probe"
     output="$("$probe" 2>&1)" && status=0 || status=$?
     [ "$status" -eq 32 ] && return 0
-    KERNEL32_REASON="a 32-bit Linux program ended with status $status"
-    case "$output" in *"Exec format error"*) KERNEL32_REASON+=" (Exec format error)" ;; esac
+    # Said as what it means: where nothing is wrong, nothing printed should
+    # look like a fault.
+    case "$status:$output" in
+        126:*"Exec format error"*) KERNEL32_REASON="this kernel does not run 32-bit x86 programs" ;;
+        *) KERNEL32_REASON="a 32-bit x86 program ended with status $status here" ;;
+    esac
     return 1
 }
 
@@ -105,7 +109,7 @@ choose_run_build() {
     RUN_BUILD=i686
     kernel_runs_32bit && return 0
     RUN_BUILD=x64
-    echo "running the 64-bit build: $KERNEL32_REASON, so this kernel cannot execute 32-bit code"
+    echo "running the 64-bit build: $KERNEL32_REASON"
 }
 
 # The package groups (scripts/install-deps.sh's) that the run command needs
@@ -116,6 +120,19 @@ run_command_deps() {  # BUILD
     local groups="toolchain-$1 then wine-$1"
     needs_own_display && groups+=" display"
     echo "$groups"
+}
+
+# The package groups the test command needs where the kernel runs 32-bit code
+# (yes) or not (no): the toolchain of the build the suites run on, and the
+# 32-bit one for the product the release tests read; 64-bit Wine for the
+# prefixes (win64, as most users' Windows), with 32-bit Wine beside it only
+# where it can run; the display's tools.
+test_command_deps() {  # yes | no
+    if [ "$1" = yes ]; then
+        echo "toolchain-i686 wine-i686 wine-x64 display"
+    else
+        echo "toolchain-i686 toolchain-x64 wine-x64 display"
+    fi
 }
 
 # A first answer to runs_32bit's question that needs no prefix: whether Wine's
@@ -129,6 +146,10 @@ loader_runs_32bit() {
 # PROBE32_REASON. Needs start_session first.
 runs_32bit() {
     local probe="$ROOT/build/probe32.exe" output status
+    if ! kernel_runs_32bit; then
+        PROBE32_REASON="$KERNEL32_REASON"
+        return 1
+    fi
     if [ ! -f "$probe" ]; then
         mkdir -p "$ROOT/build"
         if ! printf 'int main(void) { return 32; }\n' | i686-w64-mingw32-gcc-posix -x c - -o "$probe"; then
@@ -141,7 +162,7 @@ runs_32bit() {
     status=$?
     set -e
     [ "$status" -eq 32 ] && return 0
-    PROBE32_REASON="a 32-bit probe program under Wine ended with status $status"
+    PROBE32_REASON="a 32-bit Windows program under Wine ended with status $status"
     [ -n "$output" ] && PROBE32_REASON+=" ($(printf '%s' "$output" | tail -n 1))"
     return 1
 }

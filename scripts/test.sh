@@ -6,8 +6,8 @@
 # by default), each with a display, a Wine prefix and a wine server of its
 # own (build/test-prefix, build/test-prefix-lane2, ...), since tests type
 # keys, take screenshots and write the prefix's registry, and the browser
-# stand-in becomes each prefix's atl.dll. The 64-bit benchmarks are built
-# beside the tests, at the lowest priority, so that they keep building.
+# stand-in becomes each prefix's atl.dll. The benchmarks of the build the
+# suites run on are built with the tests, so that they keep building.
 set -euo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 started=$SECONDS
@@ -17,16 +17,20 @@ took() {  # WHAT: the phase just ended, and how long it took
     phase=$SECONDS
 }
 
-bash "$ROOT/scripts/install-deps.sh"
 lanes="${ZUDIZAZUZ_TEST_LANES:-2}"
 case "$lanes" in ''|*[!0-9]*|0) echo "ZUDIZAZUZ_TEST_LANES must be a number from 1: $lanes" >&2; exit 2 ;; esac
 first_prefix="${WINEPREFIX:-$ROOT/build/test-prefix}"
 source "$ROOT/scripts/session.sh"
+
+# What the suites need here, by what the kernel says before anything
+# installs (build.sh, which installs too, then asks for nothing more).
+if kernel_runs_32bit; then guess=i686 runs32=yes; else guess=x64 runs32=no; fi
+export ZUDIZAZUZ_DEPS="$(test_command_deps "$runs32")"
+bash "$ROOT/scripts/install-deps.sh"
+took "installed what was missing"
 prefix_setup=""
-bench_build=""
 finish() {
     [ -z "$prefix_setup" ] || kill "$prefix_setup" 2>/dev/null || true
-    [ -z "$bench_build" ] || kill -- "-$bench_build" 2>/dev/null || true
     stop_lanes
 }
 trap finish EXIT
@@ -35,13 +39,12 @@ start_lane_displays "$lanes" "$first_prefix"
 
 # Which build the suites run on is settled by a 32-bit Windows program under
 # Wine (runs_32bit), in a prefix that is set up, and setting a new prefix up
-# takes a minute. The prefixes are set up meanwhile, and the build goes ahead
-# on what Wine's 32-bit loader says: it is a 32-bit Linux program, so where
-# the kernel cannot execute it no 32-bit Windows program runs either.
+# takes a while. The prefixes are set up meanwhile, and the build goes ahead
+# on what the kernel said: where it cannot execute a 32-bit Linux program, no
+# 32-bit Windows program runs either.
 prefix_log="$ROOT/build/test-prefix-setup.log"
 set_up_lane_prefixes >"$prefix_log" 2>&1 &
 prefix_setup=$!
-if loader_runs_32bit; then guess=i686; else guess=x64; fi
 bash "$ROOT/scripts/build.sh" tests "$guess"
 took "built what the suites on build/$guess need"
 if ! wait "$prefix_setup"; then
@@ -59,25 +62,16 @@ if runs_32bit; then
     which="the 32-bit build (build/i686), the product as shipped"
 else
     tree=x64
-    which="the 64-bit build (build/x64); the 32-bit run was skipped: $PROBE32_REASON, so this kernel cannot execute 32-bit code"
+    which="the 64-bit build (build/x64), since $PROBE32_REASON"
 fi
 echo "tests run on $which"
 if [ "$tree" != "$guess" ]; then
-    echo "(Wine's 32-bit loader had said otherwise: building for build/$tree now)"
+    echo "(the kernel had said otherwise: building for build/$tree now)"
+    bash "$ROOT/scripts/install-deps.sh" toolchain-x64
     bash "$ROOT/scripts/build.sh" tests "$tree"
     took "built what the suites on build/$tree need"
 fi
 install_standin_in_lanes "$ROOT/build/$tree/tests/standin/atl.dll"
-
-# The benchmarks build while the tests run, at the lowest priority: the tests
-# come first, the build takes what CPU time they leave. In a process group of
-# its own, so that an interrupted run can end all of it.
-bench_log="$ROOT/build/benchmarks-build.log"
-set -m
-nice -n 19 bash -c 'start=$SECONDS; bash "$1" benchmarks || exit; echo "built in $((SECONDS - start)) s"' \
-    build "$ROOT/scripts/build.sh" </dev/null >"$bench_log" 2>&1 &
-bench_build=$!
-set +m
 
 # One lane a test: ctest gives each test one of the lanes and runs at most one
 # test in a lane at a time; scripts/wine-run.sh puts the test on its lane's
@@ -98,16 +92,6 @@ tests_took="$(tests_seconds "$log")"
 took "ran the tests"
 echo "test command: the tests took $tests_took s in $lanes lanes over $suites_took s:" \
      "the lanes stood idle $(( lanes * suites_took > tests_took ? lanes * suites_took - tests_took : 0 )) s in all"
-
-if wait "$bench_build"; then
-    echo "the 64-bit benchmarks (built beside the tests): $(tail -n 1 "$bench_log")"
-else
-    cat "$bench_log"
-    echo "the 64-bit benchmarks did not build" >&2
-    status=1
-fi
-bench_build=""
-took "waited for the benchmarks' build"
 
 echo "the three longest tests:"
 longest_tests "$log" 3

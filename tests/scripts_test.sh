@@ -132,7 +132,10 @@ cp "$ROOT/scripts/build.sh" "$scratch/tree/scripts/"
 printf '#!/bin/sh\nexit 0\n' >"$scratch/tree/scripts/install-deps.sh"
 cat >"$scratch/bin/cmake" <<'CMAKE'
 #!/bin/sh
-if [ "$1" = -S ]; then mkdir -p "$4"; fi  # cmake -S SOURCE -B TREE ...: the tree
+if [ "$1" = -S ]; then  # cmake -S SOURCE -B TREE ...: the tree, and whether it builds benchmarks
+    mkdir -p "$4"
+    case "$*" in *-DZUDIZAZUZ_BENCH=OFF*) ;; *) echo "$(basename "$4"):+bench" >>"$BUILDS" ;; esac
+fi
 if [ "$1" = --build ]; then
     tree="$(basename "$2")"; shift 2
     targets=all
@@ -150,11 +153,11 @@ builds() {  # build.sh arguments
         echo "status $?" >>"$scratch/builds"
     tr '\n' ' ' <"$scratch/builds" 2>/dev/null
 }
-check "suites on the 32-bit build: the 32-bit tree whole, no 64-bit tests" "i686:all " "$(builds tests i686)"
-check "suites on the 64-bit build: the 32-bit product only, the 64-bit tests" "i686:zudizazuz x64:tests/all " "$(builds tests x64)"
-check "the benchmarks: the 64-bit benchmarks folder" "x64:bench/all " "$(builds benchmarks)"
-check "the run command: the program only" "x64:zudizazuz " "$(builds product x64)"
-check "no command: both trees whole" "i686:all x64:all " "$(builds)"
+check "suites on the 32-bit build: the 32-bit tree whole with its benchmarks, nothing 64-bit" "i686:+bench i686:all " "$(builds tests i686)"
+check "suites on the 64-bit build: the 32-bit product only, the 64-bit tests and benchmarks" "i686:+bench i686:zudizazuz x64:+bench x64:tests/all bench/all " "$(builds tests x64)"
+check "the benchmarks no longer a command of their own" "status 2 " "$(builds benchmarks)"
+check "the run command: the program only" "x64:+bench x64:zudizazuz " "$(builds product x64)"
+check "no command: both trees whole" "i686:+bench i686:all x64:+bench x64:all " "$(builds)"
 check "an unknown build refused" "status 2 " "$(builds tests arm)"
 
 # The run command's question, asked before anything is installed: whether
@@ -183,7 +186,7 @@ if [ -x /usr/lib/wine/wine ]; then
         check "the probe exits with status 32 here" 32 "$("$probe"; echo $?)"
     fi
 else
-    case "$kernel_answer" in yes|"no: a 32-bit Linux program ended with status 126 (Exec format error)") seen=expected ;; *) seen="$kernel_answer" ;; esac
+    case "$kernel_answer" in yes|"no: this kernel does not run 32-bit x86 programs") seen=expected ;; *) seen="$kernel_answer" ;; esac
     check "the probe runs, or the kernel refuses its format" expected "$seen"
 fi
 
@@ -195,7 +198,7 @@ run_plan() {  # PROBE-ANSWER (yes/no) DISPLAY [OWN-DISPLAY]
         if [ "$1" = yes ]; then
             kernel_runs_32bit() { return 0; }
         else
-            kernel_runs_32bit() { KERNEL32_REASON="a 32-bit Linux program ended with status 126 (Exec format error)"; return 1; }
+            kernel_runs_32bit() { KERNEL32_REASON="this kernel does not run 32-bit x86 programs"; return 1; }
         fi
         said="$(choose_run_build)"
         choose_run_build >/dev/null
@@ -206,8 +209,12 @@ check "run, 32-bit kernel, no display" "i686: toolchain-i686 then wine-i686 disp
 check "run, 32-bit kernel, the user's display" "i686: toolchain-i686 then wine-i686" "$(run_plan yes :5)"
 check "run, 32-bit kernel, a display of its own asked for" "i686: toolchain-i686 then wine-i686 display" "$(run_plan yes :5 1)"
 check "run, 64-bit-only kernel, no display" \
-      "x64: toolchain-x64 then wine-x64 display | running the 64-bit build: a 32-bit Linux program ended with status 126 (Exec format error), so this kernel cannot execute 32-bit code" \
+      "x64: toolchain-x64 then wine-x64 display | running the 64-bit build: this kernel does not run 32-bit x86 programs" \
       "$(run_plan no "")"
+check "test command, 32-bit kernel: one toolchain, both Wines" "toolchain-i686 wine-i686 wine-x64 display" \
+      "$(source "$ROOT/scripts/session.sh" 2>/dev/null; test_command_deps yes)"
+check "test command, 64-bit-only kernel: both toolchains, no 32-bit Wine" "toolchain-i686 toolchain-x64 wine-x64 display" \
+      "$(source "$ROOT/scripts/session.sh" 2>/dev/null; test_command_deps no)"
 check "run, 64-bit-only kernel, the user's display" "x64: toolchain-x64 then wine-x64" "$(run_plan no :5 | cut -d'|' -f1 | sed 's/ $//')"
 
 # The prefix the run command uses for the 32-bit product: 32-bit, of its own.
