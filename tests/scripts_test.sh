@@ -13,6 +13,8 @@ set -uo pipefail
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 scratch="$(mktemp -d)"
 trap 'rm -rf "$scratch"' EXIT
+# The test command exports the groups it installs; the checks here name their own.
+unset ZUDIZAZUZ_DEPS
 failures=0
 
 check() {  # what, expected (yes/no), actual (yes/no)
@@ -287,7 +289,10 @@ check "run on the user's display, i386 already there: no display tools" \
       "apt-get update|apt-get install g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686|apt-get install wine wine32:i386 fonts-wine|status 0|" \
       "$(installs "$base_image" i386 toolchain-i686 then wine-i686)"
 after_run="$base_image g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb xdotool imagemagick"
-check "the test command after the run command: the rest" \
+check "the test command after the run command, 32-bit kernel: only 64-bit Wine for the prefixes" \
+      "apt-get update|apt-get install wine64|status 0|" \
+      "$(installs "$after_run" i386 $(source "$ROOT/scripts/session.sh" 2>/dev/null; test_command_deps yes))"
+check "every group when none is named, nor any in ZUDIZAZUZ_DEPS (the other scripts' call)" \
       "apt-get update|apt-get install g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64|status 0|" \
       "$(installs "$after_run" i386)"
 everything="$after_run g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64"
