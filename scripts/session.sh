@@ -135,12 +135,6 @@ test_command_deps() {  # yes | no
     fi
 }
 
-# A first answer to runs_32bit's question that needs no prefix: whether Wine's
-# 32-bit loader, itself a 32-bit Linux program, runs at all.
-loader_runs_32bit() {
-    [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1
-}
-
 # Whether this machine's kernel executes 32-bit x86 code under Wine: a tiny
 # PE32 program must run and return its status. When it cannot, says why in
 # PROBE32_REASON. Needs start_session first.
